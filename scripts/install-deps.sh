@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the console, its tests and the demo need.
+# Installs only what is missing; uses sudo when not run as root.
+set -euo pipefail
+
+PACKAGES=(
+    build-essential cmake
+    qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
+    qt6-svg-dev
+    gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+    linphone-cli sip-tester
+    pulseaudio pulseaudio-utils
+    xvfb xauth xdotool trayer x11-utils
+    imagemagick libjpeg-turbo-progs sox fonts-dejavu-core
+    procps
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+    SUDO="sudo"
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update
+$SUDO apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
