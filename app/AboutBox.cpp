@@ -1,0 +1,56 @@
+#include "AboutBox.h"
+
+#include "Artwork.h"
+#include "Twips.h"
+#include "WindowFonts.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+
+AboutBox::AboutBox(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    setObjectName(QStringLiteral("frmInfo"));
+    setWindowTitle(QStringLiteral("  Info"));
+    setFixedSize(Twips::toPx(4995, 2625));
+    setFont(WindowFonts::dialogFont());
+    setModal(true);
+
+    // The picture is larger than the box: drawn from the top left, cut at the edges.
+    auto* picture = new QLabel(this);
+    picture->setObjectName(QStringLiteral("Picture"));
+    picture->setPixmap(Artwork::aboutPicture());
+    picture->setGeometry(0, 0, 352, 218);
+    picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    auto* title = new QLabel(QStringLiteral("QZ7x0 Video Console"), this);
+    title->setObjectName(QStringLiteral("Label1"));
+    title->setAlignment(Qt::AlignCenter);
+    title->setAttribute(Qt::WA_TranslucentBackground);
+    QFont titleFont(QStringLiteral("Palatino Linotype"));
+    titleFont.setStyleHint(QFont::Serif);
+    titleFont.setPointSizeF(20.25);
+    titleFont.setBold(true);
+    titleFont.setItalic(true);
+    title->setGeometry(Twips::toPx(225, 225, 4515, 690));
+    // The substitute for Palatino Linotype may run wider: shrink it to fit.
+    while (titleFont.pointSizeF() > 8 && QFontMetrics(titleFont).horizontalAdvance(title->text()) > title->width())
+        titleFont.setPointSizeF(titleFont.pointSizeF() - 0.5);
+    title->setFont(titleFont);
+
+    auto* version = new QLabel(QStringLiteral("v. 1.06"), this);
+    version->setObjectName(QStringLiteral("Label2"));
+    QFont versionFont(QStringLiteral("Arial"));
+    versionFont.setStyleHint(QFont::SansSerif);
+    versionFont.setPointSizeF(12);
+    version->setFont(versionFont);
+    version->setGeometry(Twips::toPx(2175, 825, 840, 240));
+    version->adjustSize();
+
+    auto* ok = new QPushButton(QStringLiteral("Ok"), this);
+    ok->setObjectName(QStringLiteral("cmdOk"));
+    ok->setGeometry(Twips::toPx(1950, 2025, 1290, 465));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept); // cmdOk_Click
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "ConfigRecord.h"
+#include "ConsoleState.h"
+#include "StartupSequence.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class CallSockets;
+class ChildProcessRunner;
+class EventLog;
+class InstanceLock;
+class LinphoneEngine;
+class MainWindow;
+class QtScheduler;
+class SettingsStore;
+class ShellRunner;
+class SnapshotClient;
+class SplashWindow;
+
+/// Builds the console's services once and wires them to the windows. The
+/// only place that knows which real implementation stands behind each
+/// interface.
+class ConsoleApplication : public QObject, public StartupHost
+{
+    Q_OBJECT
+public:
+    explicit ConsoleApplication(const QString& programDir, QObject* parent = nullptr);
+    ~ConsoleApplication() override;
+
+    /// Starts the console; false when the program must end at once.
+    bool start();
+
+    MainWindow* mainWindow() const { return m_mainWindow.get(); }
+
+    // StartupHost
+    void showOsVersionError() override;
+    void showSplash() override;
+    void showStartupError(const QString& text) override;
+    void openCallSockets() override;
+    void createHttpClient() override;
+    void fetchFirstPicture(const QString& url, std::function<void()> done) override;
+    void startSnapshotTimer() override;
+    void applyPlacement(const WindowPlacement& placement) override;
+    void startupFinished() override;
+
+private:
+    void closeSplash();
+
+    QString m_programDir;
+    ConfigRecord m_record;
+    ConsoleState m_state;
+    std::unique_ptr<EventLog> m_log;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<QtScheduler> m_scheduler;
+    std::unique_ptr<ChildProcessRunner> m_processes;
+    std::unique_ptr<ShellRunner> m_shell;
+    std::unique_ptr<LinphoneEngine> m_engine;
+    std::unique_ptr<InstanceLock> m_instanceLock;
+    std::unique_ptr<MainWindow> m_mainWindow;
+    std::unique_ptr<SplashWindow> m_splash;
+    CallSockets* m_callSockets = nullptr;
+    SnapshotClient* m_snapshots = nullptr;
+    std::unique_ptr<StartupSequence> m_startup;
+    WindowPlacement m_placement;
+};

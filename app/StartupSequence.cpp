@@ -1,0 +1,131 @@
+#include "StartupSequence.h"
+
+#include "ConfigFile.h"
+#include "ConfigRecord.h"
+#include "ConsoleState.h"
+#include "EngineShell.h"
+#include "Logger.h"
+#include "Scheduler.h"
+#include "ShellRunner.h"
+#include "SipEngine.h"
+#include "SnapshotClient.h"
+
+StartupSequence::StartupSequence(StartupContext context, StartupHost& host, QObject* parent)
+    : QObject(parent)
+    , m_ctx(std::move(context))
+    , m_host(host)
+{
+}
+
+bool StartupSequence::isSupportedSystem(const OsVersion& version)
+{
+    return version.major > 5 || (version.major == 5 && version.minor >= 1);
+}
+
+StartupSequence::Outcome StartupSequence::start()
+{
+    if (m_started)
+        return Outcome::Running;
+    m_started = true;
+
+    if (!isSupportedSystem(m_ctx.osVersion)) {
+        m_host.showOsVersionError();
+        return Outcome::RefusedSystem;
+    }
+    if (m_ctx.state.exiting != 0 || !m_ctx.acquireInstance())
+        return Outcome::AlreadyRunning;
+
+    m_host.showSplash();
+
+    const QString cfgPath = ConfigFile::configPath(m_ctx.programDir);
+    if (ConfigFile::exists(cfgPath)) {
+        QString error;
+        if (!ConfigFile::readFile(cfgPath, &m_ctx.record, &error)) {
+            // Running on the defaults would silently serve the wrong stations:
+            // say why and stop, as for any failure that ends start-up.
+            const QString text = QStringLiteral("The configuration file could not be read: ") + error;
+            m_ctx.log.WriteLog(text);
+            m_host.showStartupError(text);
+            return Outcome::Failed;
+        }
+    } else {
+        m_ctx.record = ConfigRecord::defaults();
+    }
+
+    m_host.openCallSockets();
+    m_host.createHttpClient();
+    m_host.fetchFirstPicture(SnapshotClient::snapshotUrl(m_ctx.record.ipAddress[0]), [this]() { startEngine(); });
+    return Outcome::Running;
+}
+
+void StartupSequence::startEngine()
+{
+    m_ctx.log.WriteLog(QStringLiteral("init"));
+    m_ctx.engine.linphoneInit();
+    m_ctx.scheduler.singleShot(kEngineStartWaitMs, this, [this]() { tryCodec(); });
+}
+
+void StartupSequence::tryCodec()
+{
+    ++m_attempt;
+    m_reply.fill(m_ctx.engine.linphoneCodec(0, 0));
+    if (m_reply.text().contains(QLatin1String("disabled"))) {
+        logFirstCodecReply();
+        return;
+    }
+    m_ctx.scheduler.singleShot(kCodecRetryWaitMs, this, [this]() { afterCodecWait(); });
+}
+
+void StartupSequence::afterCodecWait()
+{
+    if (m_attempt < kCodecAttempts)
+        tryCodec();
+    else
+        logFirstCodecReply(); // go on regardless with whatever the engine said last
+}
+
+void StartupSequence::logFirstCodecReply()
+{
+    m_ctx.log.WriteLog(m_reply.text());
+    m_ctx.scheduler.singleShot(kCodecPauseMs, this, [this]() { secondCodec(); });
+}
+
+void StartupSequence::secondCodec()
+{
+    m_reply.fill(m_ctx.engine.linphoneCodec(1, 0));
+    m_ctx.log.WriteLog(m_reply.text());
+    m_ctx.scheduler.singleShot(kCodecPauseMs, this, [this]() { thirdCodec(); });
+}
+
+void StartupSequence::thirdCodec()
+{
+    m_reply.fill(m_ctx.engine.linphoneCodec(2, 0));
+    m_ctx.log.WriteLog(m_reply.text());
+    finish();
+}
+
+void StartupSequence::registerWithServer()
+{
+    const ConfigRecord& r = m_ctx.record;
+    // The password stays out of the log; the command itself gets it in full.
+    m_ctx.log.WriteLog(EngineShell::registerArgumentText(r.serverAddress, r.userId, r.password, true));
+    const ShellCommand command = EngineShell::registerCommand(EngineShell::shellPath(m_ctx.programDir),
+                                                              r.serverAddress, r.userId, r.password);
+    m_ctx.log.WriteLog(m_ctx.shell.RunShellCommand(command, true, false, true));
+}
+
+void StartupSequence::finish()
+{
+    if (m_ctx.record.useSipServer != 0)
+        registerWithServer();
+
+    m_host.startSnapshotTimer();
+    m_host.applyPlacement(WindowPlacement::load(m_ctx.settings));
+    m_ctx.state.zoomedStation = -1;
+    m_ctx.record.active[0] = 1; // in memory only: station 0 is always shown
+    m_ctx.state.CallState = 0;
+    if (m_ctx.makeScratchDirectory)
+        m_ctx.makeScratchDirectory();
+    m_finished = true;
+    m_host.startupFinished();
+}

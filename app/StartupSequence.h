@@ -1,0 +1,111 @@
+#pragma once
+
+#include "OsVersion.h"
+#include "ReplyBuffer.h"
+#include "WindowPlacement.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class Logger;
+class Scheduler;
+class SettingsStore;
+class ShellRunner;
+class SipEngine;
+struct ConfigRecord;
+struct ConsoleState;
+
+/// What start-up asks of the main window and its channels.
+class StartupHost
+{
+public:
+    virtual ~StartupHost() = default;
+
+    /// Modal message for a refused system; the program ends after it.
+    virtual void showOsVersionError() = 0;
+    virtual void showSplash() = 0;
+    /// Modal report of a failure that ends start-up.
+    virtual void showStartupError(const QString& text) = 0;
+    /// Connects the call-notification socket of every active station.
+    virtual void openCallSockets() = 0;
+    virtual void createHttpClient() = 0;
+    /// Fetches url into station 0's picture, then calls done (also on failure).
+    virtual void fetchFirstPicture(const QString& url, std::function<void()> done) = 0;
+    virtual void startSnapshotTimer() = 0;
+    virtual void applyPlacement(const WindowPlacement& placement) = 0;
+    /// Start-up is over: show the main window and start watching the engine.
+    virtual void startupFinished() = 0;
+};
+
+/// Everything start-up uses, owned elsewhere.
+struct StartupContext
+{
+    ConfigRecord& record;
+    ConsoleState& state;
+    Logger& log;
+    SipEngine& engine;
+    ShellRunner& shell;
+    const SettingsStore& settings;
+    Scheduler& scheduler;
+    /// The executable's own directory: qzp.cfg and lp/linphonecsh live there.
+    QString programDir;
+    OsVersion osVersion;
+    /// False when another instance of the console already runs.
+    std::function<bool()> acquireInstance;
+    /// Creates the scratch directory; failures are ignored.
+    std::function<void()> makeScratchDirectory;
+};
+
+/// The console's start-up, run as a sequence of steps on the GUI thread. The
+/// waits for the engine are timers, not sleeps, so the splash stays painted
+/// and the window system stays served; the order, the waits and what is
+/// logged are those of the blocking original.
+class StartupSequence : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Outcome
+    {
+        Running,        ///< the steps go on; the host hears startupFinished()
+        RefusedSystem,  ///< the system is too old; the message was shown
+        AlreadyRunning, ///< another instance runs, or shutdown has begun
+        Failed,         ///< start-up could not go on; the report was shown
+    };
+
+    static constexpr int kEngineStartWaitMs = 3000;
+    static constexpr int kCodecRetryWaitMs = 3000;
+    static constexpr int kCodecAttempts = 10;
+    static constexpr int kCodecPauseMs = 100;
+    static constexpr int kReplyBufferLength = 4096;
+
+    StartupSequence(StartupContext context, StartupHost& host, QObject* parent = nullptr);
+
+    /// Runs the checks at once and schedules the rest. A second call does nothing.
+    Outcome start();
+
+    bool isFinished() const { return m_finished; }
+    /// Codec attempts made while waiting for the engine.
+    int codecAttempts() const { return m_attempt; }
+
+    /// The system check: above 5, or 5 with a minor version of 1 or more.
+    static bool isSupportedSystem(const OsVersion& version);
+
+private:
+    void startEngine();
+    void tryCodec();
+    void afterCodecWait();
+    void logFirstCodecReply();
+    void secondCodec();
+    void thirdCodec();
+    void finish();
+    void registerWithServer();
+
+    StartupContext m_ctx;
+    StartupHost& m_host;
+    ReplyBuffer m_reply{kReplyBufferLength};
+    bool m_started = false;
+    bool m_finished = false;
+    int m_attempt = 0;
+};

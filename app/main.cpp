@@ -1,0 +1,19 @@
+#include "ConsoleApplication.h"
+#include "MainWindow.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("qzconsole"));
+    QApplication::setOrganizationName(QStringLiteral("qzconsole"));
+    // The console lives in the tray: hiding the main window must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    ConsoleApplication console(QApplication::applicationDirPath());
+    if (!console.start())
+        return 0;
+    QObject::connect(console.mainWindow(), &MainWindow::closing, &qtApp, &QApplication::quit);
+    return QApplication::exec();
+}

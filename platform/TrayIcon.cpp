@@ -1,0 +1,49 @@
+#include "TrayIcon.h"
+
+#include <QMenu>
+#include <QSystemTrayIcon>
+
+QtTrayIcon::QtTrayIcon(QObject* parent)
+    : TrayIcon(parent)
+    , m_icon(new QSystemTrayIcon(this))
+    , m_menu(new QMenu())
+{
+    m_menu->setObjectName(QStringLiteral("Tray"));
+    m_menu->setTitle(QStringLiteral("Tray"));
+    connect(m_menu->addAction(QStringLiteral("Apri")), &QAction::triggered, this, &TrayIcon::openRequested);
+    connect(m_menu->addAction(QStringLiteral("Esci")), &QAction::triggered, this, &TrayIcon::exitRequested);
+    m_icon->setContextMenu(m_menu);
+    connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
+        if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+            emit leftClicked();
+    });
+}
+
+QtTrayIcon::~QtTrayIcon()
+{
+    m_icon->hide();
+    delete m_menu;
+}
+
+bool QtTrayIcon::isAvailable() const
+{
+    // Asked each time: a tray host started after the console appears later.
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void QtTrayIcon::AddTrayIcon(const QIcon& icon, const QString& tip)
+{
+    m_icon->setIcon(icon);
+    m_icon->setToolTip(tip);
+    m_icon->show();
+}
+
+void QtTrayIcon::RemoveTrayIcon()
+{
+    m_icon->hide();
+}
+
+bool QtTrayIcon::isShown() const
+{
+    return m_icon->isVisible();
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QIcon>
+#include <QObject>
+#include <QString>
+
+/// The console's icon in the notification area.
+class TrayIcon : public QObject
+{
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    /// False where the desktop has no notification area.
+    virtual bool isAvailable() const = 0;
+    /// AddTrayIcon: shows the icon with its tip.
+    virtual void AddTrayIcon(const QIcon& icon, const QString& tip) = 0;
+    /// RemoveTrayIcon.
+    virtual void RemoveTrayIcon() = 0;
+    virtual bool isShown() const = 0;
+
+signals:
+    /// Left button on the icon.
+    void leftClicked();
+    /// "Apri" chosen in the icon's menu.
+    void openRequested();
+    /// "Esci" chosen in the icon's menu.
+    void exitRequested();
+};
+
+class QSystemTrayIcon;
+class QMenu;
+
+/// QSystemTrayIcon with the menu "Tray": "Apri", "Esci" on the right button.
+class QtTrayIcon : public TrayIcon
+{
+    Q_OBJECT
+public:
+    explicit QtTrayIcon(QObject* parent = nullptr);
+    ~QtTrayIcon() override;
+
+    bool isAvailable() const override;
+    void AddTrayIcon(const QIcon& icon, const QString& tip) override;
+    void RemoveTrayIcon() override;
+    bool isShown() const override;
+
+private:
+    QSystemTrayIcon* m_icon;
+    QMenu* m_menu;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QIcon>
+#include <QLabel>
+
+/// An image used as a button. Any mouse button presses it: on press and on
+/// double-click it moves 30 twips right and down, on release it emits
+/// released() and moves back, so a double-click (press, release, double-click,
+/// release) ends where it started.
+class ImageButton : public QLabel
+{
+    Q_OBJECT
+public:
+    static constexpr double kPressOffsetTwips = 30;
+
+    explicit ImageButton(QWidget* parent = nullptr);
+
+    /// Shows icon at iconSizePx, centred in the button.
+    void setImage(const QIcon& icon, int iconSizePx);
+    /// Where the layout puts the button; the pressed offset comes on top.
+    void setBaseGeometry(const QRect& rect);
+    QRect baseGeometry() const { return m_base; }
+    bool isPressed() const { return m_pressCount > 0; }
+
+signals:
+    void pressed();
+    /// The mouse-up of a press: the button's action.
+    void released();
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    void press();
+    void applyGeometry();
+    void renderImage();
+
+    QRect m_base;
+    int m_pressCount = 0;
+    QIcon m_icon;
+    int m_iconSizePx = 32;
+};

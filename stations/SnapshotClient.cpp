@@ -1,0 +1,43 @@
+#include "SnapshotClient.h"
+
+#include "HttpGetter.h"
+#include "Logger.h"
+#include "PictureDecoder.h"
+
+SnapshotClient::SnapshotClient(Logger& log, QObject* parent)
+    : QObject(parent)
+    , m_log(log)
+{
+}
+
+SnapshotClient::~SnapshotClient() = default;
+
+QString SnapshotClient::snapshotUrl(const QString& ipAddress)
+{
+    return QStringLiteral("http://") + ipAddress + QStringLiteral(":8081/snap.jpg");
+}
+
+void SnapshotClient::createHttpClient()
+{
+    if (m_http)
+        m_http->reset();
+    else
+        m_http = new HttpGetter(this);
+}
+
+void SnapshotClient::GetPicFromHTTP(const QString& url, const QSize& displaySize, PictureCallback done)
+{
+    if (!m_http)
+        createHttpClient();
+    m_http->get(url, kTimeoutMs, kMaxBodyBytes, [this, displaySize, done = std::move(done)](const HttpResult& result) {
+        if (result.transportError) {
+            m_log.WriteLog(QStringLiteral("GetPicFromHTTP ") + QString::number(result.errorNumber) + QLatin1Char(' ')
+                           + result.errorText);
+            createHttpClient();
+            done(QImage());
+            return;
+        }
+        // An error page or a body that is no picture only counts as a failed fetch.
+        done(result.ok ? PictureDecoder::decode(result.body, displaySize) : QImage());
+    });
+}

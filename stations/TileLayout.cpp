@@ -1,0 +1,141 @@
+#include "TileLayout.h"
+
+MainLayoutControls MainLayoutControls::design()
+{
+    MainLayoutControls c;
+    for (int i = 0; i < kStations; ++i) {
+        TileControls& t = c.tiles[i];
+        if (i < 9) {
+            const double lefts[] = {75, 2400, 4725};
+            const double tops[] = {75, 1875, 3675};
+            t.imgCam = {lefts[i % 3], tops[i / 3], 2265, 1740};
+        } else {
+            t.imgCam = {150 + (i - 9) * 1350.0, 5475, 1290, 990};
+        }
+        t.lblVarco = {t.imgCam.left + 60, t.imgCam.top + 60, 555, 195};
+        t.lblImage = {t.imgCam.left, t.imgCam.top + t.imgCam.height / 2, 915, 540};
+        t.cmdTel = {t.imgCam.left + 30, t.imgCam.top + t.imgCam.height - 510, 480, 480};
+        t.cmdLock = {t.imgCam.left + t.imgCam.width - 990, t.cmdTel.top, 480, 480};
+        t.cmdLight = {t.cmdLock.left + 480, t.cmdTel.top, 480, 480};
+        t.caption = QStringLiteral("Varco %1").arg(i < 9 ? i + 1 : 1);
+    }
+    c.iCmd[0] = {8925, 75, 525, 525};
+    c.iCmd[1] = {8925, 675, 525, 525};
+    c.iCmd[2] = {9000, 1725, 480, 480};
+    c.image2 = {8925, 7000, 720, 720};
+    return c;
+}
+
+namespace TileLayout {
+
+Grid gridFor(int n)
+{
+    if (n <= 0)
+        return {0, 0};
+    if (n == 1)
+        return {1, 1};
+    if (n == 2)
+        return {2, 1};
+    if (n <= 4)
+        return {2, 2};
+    if (n <= 6)
+        return {3, 2};
+    if (n <= 9)
+        return {3, 3};
+    if (n <= 12)
+        return {4, 3};
+    return {4, 4};
+}
+
+namespace {
+
+// Neighbouring tiles overlap by 15 twips; the fourth row steps by a whole H.
+double columnLeft(int column, double w, double firstLeft)
+{
+    switch (column) {
+    case 0:
+        return firstLeft;
+    case 1:
+        return w + 60;
+    case 2:
+        return 2 * w + 45;
+    default:
+        return 3 * w + 30;
+    }
+}
+
+double rowTop(int row, double h, double firstTop)
+{
+    switch (row) {
+    case 0:
+        return firstTop;
+    case 1:
+        return h + 60;
+    case 2:
+        return 2 * h + 45;
+    default:
+        return 3 * h + 45;
+    }
+}
+
+void placeFurniture(TileControls& t)
+{
+    const TwipRect& cam = t.imgCam;
+    t.cmdLock.top = cam.top + cam.height - t.cmdLock.height - 30;
+    t.cmdLock.left = cam.left + cam.width - 2 * t.cmdLock.width - 30;
+    t.cmdLight.top = t.cmdLock.top;
+    t.cmdLight.left = t.cmdLock.left + t.cmdLock.width;
+    t.cmdTel.left = cam.left + 30;
+    t.cmdTel.top = t.cmdLock.top;
+    t.lblVarco.left = cam.left + 60;
+    t.lblVarco.top = cam.top + 60;
+    t.lblImage.left = cam.left;
+    t.lblImage.width = cam.width;
+    t.lblImage.top = cam.top + cam.height / 2;
+}
+
+} // namespace
+
+bool layOut(MainLayoutControls& c, double fw, double fh, const std::array<bool, MainLayoutControls::kStations>& active,
+            const std::array<QString, MainLayoutControls::kStations>& descriptions)
+{
+    int n = 0;
+    for (int i = 0; i < MainLayoutControls::kStations; ++i) {
+        c.tiles[i].visible = active[i];
+        if (active[i])
+            ++n;
+    }
+
+    c.iCmd[0].left = fw - c.iCmd[0].width - 500;
+    c.iCmd[1].left = fw - c.iCmd[1].width - 500;
+    // The microphone is aligned on the configuration button's width, not its own.
+    c.iCmd[2].left = fw - c.iCmd[1].width - 470;
+
+    const Grid grid = gridFor(n);
+    if (grid.columns > 0) {
+        const double w = (fw - 1300) / grid.columns;
+        const double h = (fh - 700) / grid.rows;
+        // A control refuses a negative size: the pass ends here.
+        if (w < 0 || h < 0)
+            return false;
+        const double firstLeft = c.tiles[0].imgCam.left;
+        const double firstTop = c.tiles[0].imgCam.top;
+        for (int k = 0; k < grid.columns * grid.rows; ++k) {
+            TwipRect& cam = c.tiles[k].imgCam;
+            cam.width = w;
+            cam.height = h;
+            cam.left = columnLeft(k % grid.columns, w, firstLeft);
+            cam.top = rowTop(k / grid.columns, h, firstTop);
+        }
+    }
+
+    for (int i = 0; i < MainLayoutControls::kStations; ++i) {
+        placeFurniture(c.tiles[i]);
+        c.tiles[i].caption = descriptions[i];
+    }
+    c.image2.left = c.iCmd[0].left;
+    c.image2.top = fh - 2 * c.image2.height;
+    return true;
+}
+
+} // namespace TileLayout

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "SipEngine.h"
+
+#include <QStringList>
+
+#include <functional>
+
+/// Scripted engine: records every call as text and answers from the script.
+class FakeSipEngine : public SipEngine
+{
+public:
+    /// Codec reply for (index, attempt number of that index, counting from 1).
+    std::function<QString(int index, int attempt)> codecReply = [](int index, int) {
+        return QStringLiteral(" %1: codec%1 (8000) disabled").arg(index);
+    };
+    QString statusReply = QStringLiteral("hook=offhook");
+    /// Calls in order: "init", "codec 0", "status", "dial ADDR", "answer", ...
+    QStringList calls;
+    /// Optional shared journal to order calls against other fakes.
+    QStringList* journal = nullptr;
+
+    void linphoneInit() override { record(QStringLiteral("init")); }
+    QString linphoneCodec(int index, int second) override
+    {
+        record(QStringLiteral("codec %1 %2").arg(index).arg(second));
+        return codecReply(index, ++m_codecAttempts[index]);
+    }
+    QString linphoneStatusHook() override
+    {
+        record(QStringLiteral("status"));
+        return statusReply;
+    }
+    QString linphoneDial(const QString& address) override
+    {
+        record(QStringLiteral("dial ") + address);
+        return QStringLiteral("Establishing call id to <%1>, assigned id 1").arg(address);
+    }
+    QString linphoneAnswer() override { return recordReply(QStringLiteral("answer")); }
+    QString linphoneTerminate() override { return recordReply(QStringLiteral("terminate")); }
+    QString linphoneMute() override { return recordReply(QStringLiteral("mute")); }
+    QString linphoneUnmute() override { return recordReply(QStringLiteral("unmute")); }
+    void linphoneClose() override { record(QStringLiteral("close")); }
+
+private:
+    void record(const QString& call)
+    {
+        calls.append(call);
+        if (journal)
+            journal->append(QStringLiteral("engine:") + call);
+    }
+    QString recordReply(const QString& call)
+    {
+        record(call);
+        return {};
+    }
+
+    int m_codecAttempts[3] = {0, 0, 0};
+};
