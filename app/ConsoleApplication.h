@@ -2,7 +2,9 @@
 
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
+#include "ShutdownSequence.h"
 #include "StartupSequence.h"
+#include "TrayController.h"
 
 #include <QObject>
 #include <QString>
@@ -20,11 +22,13 @@ class SettingsStore;
 class ShellRunner;
 class SnapshotClient;
 class SplashWindow;
+class TerminationSignals;
+class TrayIcon;
 
 /// Builds the console's services once and wires them to the windows. The
 /// only place that knows which real implementation stands behind each
 /// interface.
-class ConsoleApplication : public QObject, public StartupHost
+class ConsoleApplication : public QObject, public StartupHost, private TrayWindowPort, private ShutdownHost
 {
     Q_OBJECT
 public:
@@ -35,6 +39,10 @@ public:
     bool start();
 
     MainWindow* mainWindow() const { return m_mainWindow.get(); }
+
+    /// Runs the shutdown once (window closed, "Esci", SIGTERM, session end),
+    /// then ends the event loop.
+    void shutdown();
 
     // StartupHost
     void showOsVersionError() override;
@@ -49,6 +57,24 @@ public:
 
 private:
     void closeSplash();
+    void openAboutBox();
+    void openConfigDialog();
+
+    // TrayWindowPort
+    void setNormalState() override;
+    void setMinimizedState() override;
+    void hideWindow() override;
+    void showWindow() override;
+    void setTopmost(bool onTop) override;
+    void setTransparency(int alpha) override;
+    void closeZoomWindow() override;
+
+    // ShutdownHost
+    void stopSnapshotTimer() override;
+    void processPendingEvents() override;
+    int windowState() const override;
+    void windowFrameTwips(double* left, double* top, double* width, double* height) const override;
+    void closeOtherWindows() override;
 
     QString m_programDir;
     ConfigRecord m_record;
@@ -65,5 +91,9 @@ private:
     CallSockets* m_callSockets = nullptr;
     SnapshotClient* m_snapshots = nullptr;
     std::unique_ptr<StartupSequence> m_startup;
+    TrayIcon* m_trayIcon = nullptr;
+    TrayController* m_tray = nullptr;
+    TerminationSignals* m_signals = nullptr;
+    std::unique_ptr<ShutdownSequence> m_shutdown;
     WindowPlacement m_placement;
 };

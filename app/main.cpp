@@ -1,5 +1,4 @@
 #include "ConsoleApplication.h"
-#include "MainWindow.h"
 
 #include <QApplication>
 
@@ -14,6 +13,5 @@ int main(int argc, char* argv[])
     ConsoleApplication console(QApplication::applicationDirPath());
     if (!console.start())
         return 0;
-    QObject::connect(console.mainWindow(), &MainWindow::closing, &qtApp, &QApplication::quit);
     return QApplication::exec();
 }

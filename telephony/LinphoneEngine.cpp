@@ -205,7 +205,12 @@ QString LinphoneEngine::normaliseStatus(const QString& text)
 
 QString LinphoneEngine::decodeReply(const QByteArray& bytes)
 {
-    return QString::fromUtf8(bytes);
+    // The daemon ends its replies with a line end; the console's replies are
+    // bare texts, and the log would show the line end as an empty line.
+    QString text = QString::fromUtf8(bytes);
+    while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+        text.chop(1);
+    return text;
 }
 
 QString LinphoneEngine::call(const QByteArray& command)
