@@ -165,9 +165,12 @@ void ConsoleApplication::startupFinished()
 
 void ConsoleApplication::closeSplash()
 {
-    if (m_splash)
-        m_splash->close();
-    m_splash.reset();
+    if (!m_splash)
+        return;
+    m_splash->close();
+    // Deleted later: this runs inside the window system's activation handling,
+    // which still walks the top-level windows.
+    m_splash.release()->deleteLater();
 }
 
 void ConsoleApplication::shutdown()

@@ -10,7 +10,7 @@ PACKAGES=(
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     linphone-cli sip-tester
     pulseaudio pulseaudio-utils
-    xvfb xauth xdotool trayer x11-utils
+    xvfb xauth xdotool trayer x11-utils openbox
     imagemagick libjpeg-turbo-progs sox fonts-dejavu-core
     procps
 )

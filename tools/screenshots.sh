@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Takes the screenshots in docs/screenshots/: the main window with 1, 4, 9 and
+# 16 stations (simulated on loopback), the splash, the about box and the
+# configuration dialog. Runs on its own virtual display (Xvfb, openbox).
+#
+#   tools/screenshots.sh [BUILD_DIR]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+out=$root/docs/screenshots
+work=$(mktemp -d)
+mkdir -p "$out"
+display=:95
+pids=()
+console_pid=
+cleanup() {
+    [ -n "$console_pid" ] && kill "$console_pid" 2>/dev/null && wait "$console_pid" 2>/dev/null
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+Xvfb $display -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+sleep 1
+openbox >/dev/null 2>&1 &
+pids+=($!)
+"$build/tools/qz-stationsim" --count 16 --first 2 --no-stdin >/dev/null &
+pids+=($!)
+
+# The console's own HOME: engine on a port of its own, a roomy window.
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run QT_QPA_PLATFORM=xcb
+mkdir -p "$HOME/.local/share/qzconsole" "$XDG_CONFIG_HOME/qzr" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
+printf '[sip]\nsip_port=5094\nsip_tcp_port=0\nsip_tls_port=0\n' > "$HOME/.local/share/qzconsole/linphonerc"
+
+run_console() { # N: stations
+    local n=$1 prog=$work/prog$1
+    mkdir -p "$prog/lp"
+    cp "$build/bin/qzconsole" "$prog/"
+    ln -sf /usr/bin/linphonecsh "$prog/lp/linphonecsh"
+    local args=()
+    for ((i = 0; i < n; i++)); do args+=(--station "$i,127.0.0.$((i + 2)),$((101 + i)),Varco $((i + 1))"); done
+    "$build/tools/qz-writecfg" "$prog/qzp.cfg" "${args[@]}"
+    printf '[settings]\nwstate=0\nwleft=1500\nwtop=1500\nwwidth=13500\nwheight=10500\n' > "$XDG_CONFIG_HOME/qzr/qzr.conf"
+    (cd "$prog" && exec ./qzconsole) &
+    console_pid=$!
+}
+
+stop_console() {
+    kill "$console_pid" 2>/dev/null || true
+    wait "$console_pid" 2>/dev/null || true
+    console_pid=
+}
+
+window_of() { xdotool search --name "$1" 2>/dev/null | head -1; }
+
+for n in 1 4 9 16; do
+    run_console $n
+    if [ $n -eq 1 ]; then
+        sleep 1.5
+        import -window root -crop 400x200+440+300 "$out/splash.png" || true
+    fi
+    sleep 7
+    win=$(window_of "QZ Video Console")
+    import -frame -window "$win" "$out/main-$n.png"
+    if [ $n -eq 4 ]; then
+        # The command column: information, then configuration.
+        xdotool mousemove --window "$win" 857 22 click 1
+        sleep 1
+        import -frame -window "$(window_of '  Info')" "$out/about.png"
+        xdotool key --window "$(window_of '  Info')" Return
+        sleep 0.5
+        xdotool mousemove --window "$win" 857 62 click 1
+        sleep 1
+        import -frame -window "$(window_of 'Configuration')" "$out/configuration.png"
+        xdotool key --window "$(window_of 'Configuration')" Escape
+        sleep 0.5
+    fi
+    stop_console
+done
+echo "screenshots in $out"
