@@ -70,14 +70,14 @@ for n in 1 4 9 16; do
         # The command column: information, then configuration.
         xdotool mousemove --window "$win" 857 22 click 1
         sleep 1
-        import -frame -window "$(window_of '  Info')" "$out/about.png"
-        xdotool key --window "$(window_of '  Info')" Return
-        sleep 0.5
+        import -frame -window "$(window_of '  Info')" "$out/about.png" || true
+        xdotool key Return
+        sleep 1
         xdotool mousemove --window "$win" 857 62 click 1
         sleep 1
-        import -frame -window "$(window_of 'Configuration')" "$out/configuration.png"
-        xdotool key --window "$(window_of 'Configuration')" Escape
-        sleep 0.5
+        import -frame -window "$(window_of 'Configuration')" "$out/configuration.png" || true
+        xdotool key Escape
+        sleep 1
     fi
     stop_console
 done
