@@ -2,6 +2,7 @@
 
 #include "AboutBox.h"
 #include "Artwork.h"
+#include "CallNotifications.h"
 #include "CallSockets.h"
 #include "ConfigDialog.h"
 #include "ConfigFile.h"
@@ -11,15 +12,20 @@
 #include "InstanceLock.h"
 #include "LinphoneEngine.h"
 #include "MainWindow.h"
+#include "PictureView.h"
+#include "RelayCommander.h"
 #include "Scheduler.h"
 #include "SettingsStore.h"
 #include "ShellRunner.h"
 #include "SnapshotClient.h"
+#include "SnapshotPoller.h"
 #include "SplashWindow.h"
 #include "TerminationSignals.h"
 #include "TrayIcon.h"
 #include "Twips.h"
 #include "WindowStyling.h"
+#include "ZoomController.h"
+#include "ZoomWindow.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -88,12 +94,51 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
     // The desktop session ends: the same shutdown, so the engine stops and the placement is kept.
     connect(qApp, &QGuiApplication::commitDataRequest, this, &ConsoleApplication::shutdown);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &ConsoleApplication::shutdown);
+
+    wireStations();
+}
+
+void ConsoleApplication::wireStations()
+{
+    MainWindow* w = m_mainWindow.get();
+    m_zoom = new ZoomController(m_record, *w, *m_settings, m_state.zoomedStation, this);
+    m_relays = new RelayCommander(m_record, *m_log, *m_scheduler, RelayCommander::kPort, this);
+    m_calls = new CallNotifications(m_record, *m_callSockets, static_cast<CallWindowPort&>(*this), *m_log,
+                                    *m_scheduler, this);
+    m_poller = new SnapshotPoller(m_record, *m_snapshots, *w, *m_scheduler, *m_log, SnapshotClient::kPort, this);
+    m_poller->setZoomFeed(m_zoom);
+    m_poller->setSocketReopen([this](std::function<void()> done) { m_calls->reopenSockets(std::move(done)); });
+    connect(w->Timer1(), &QTimer::timeout, m_poller, &SnapshotPoller::Timer1Tick);
+    connect(w, &MainWindow::pictureClicked, this, [this](int i) { m_zoom->open(i, m_state.CallState == 3); });
+
+    for (int i = 0; i < MainWindow::kStations; ++i) {
+        connect(w->cmdLock(i), &ImageButton::released, m_relays, [this, i]() { m_relays->cmdLock_MouseUp(i); });
+        connect(w->cmdLight(i), &ImageButton::released, m_relays, [this, i]() { m_relays->cmdLight_MouseUp(i); });
+    }
+    // The zoom window's buttons act for the zoomed station; the tile's button moves with them.
+    connect(m_zoom, &ZoomController::cmdLockPressed, this, [w](int i) { w->cmdLock(i)->pressLook(); });
+    connect(m_zoom, &ZoomController::cmdLockReleased, this, [this, w](int i) {
+        w->cmdLock(i)->releaseLook();
+        m_relays->cmdLock_MouseUp(i);
+    });
+    connect(m_zoom, &ZoomController::cmdLightPressed, this, [w](int i) { w->cmdLight(i)->pressLook(); });
+    connect(m_zoom, &ZoomController::cmdLightReleased, this, [this, w](int i) {
+        w->cmdLight(i)->releaseLook();
+        m_relays->cmdLight_MouseUp(i);
+    });
+    connect(m_zoom, &ZoomController::cmdTelPressed, this, [w](int i) { w->cmdTel(i)->pressLook(); });
+    connect(m_zoom, &ZoomController::cmdTelReleased, this, [w](int i) { w->cmdTel(i)->releaseLook(); });
 }
 
 ConsoleApplication::~ConsoleApplication()
 {
     if (m_trayIcon)
         m_trayIcon->RemoveTrayIcon();
+    // They use the services below, which go before this object's children would.
+    delete m_poller;
+    delete m_calls;
+    delete m_relays;
+    delete m_zoom;
     // Windows first: they refer to the services below.
     m_splash.reset();
     m_mainWindow.reset();
@@ -235,12 +280,14 @@ void ConsoleApplication::setTransparency(int alpha)
 
 void ConsoleApplication::closeZoomWindow()
 {
+    m_zoom->close();
     m_state.zoomedStation = -1;
 }
 
 void ConsoleApplication::stopSnapshotTimer()
 {
     m_mainWindow->Timer1()->stop();
+    m_poller->stop();
 }
 
 void ConsoleApplication::processPendingEvents()
@@ -268,4 +315,29 @@ void ConsoleApplication::closeOtherWindows()
 {
     closeZoomWindow();
     closeSplash();
+}
+
+bool ConsoleApplication::isMinimized() const
+{
+    return m_state.inTray != 0 || m_mainWindow->isMinimized();
+}
+
+bool ConsoleApplication::isInTray() const
+{
+    return m_state.inTray != 0;
+}
+
+bool ConsoleApplication::isRestoredForCall() const
+{
+    return m_state.RestoredForCall != 0;
+}
+
+void ConsoleApplication::bringBackForCall()
+{
+    m_tray->bringBackForCall();
+}
+
+void ConsoleApplication::fadeBackToTray(std::function<void()> after)
+{
+    m_tray->fadeBackToTray(std::move(after));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallWindowPort.h"
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
 #include "ShutdownSequence.h"
@@ -11,7 +12,11 @@
 
 #include <memory>
 
+class CallNotifications;
 class CallSockets;
+class RelayCommander;
+class SnapshotPoller;
+class ZoomController;
 class ChildProcessRunner;
 class EventLog;
 class InstanceLock;
@@ -28,7 +33,11 @@ class TrayIcon;
 /// Builds the console's services once and wires them to the windows. The
 /// only place that knows which real implementation stands behind each
 /// interface.
-class ConsoleApplication : public QObject, public StartupHost, private TrayWindowPort, private ShutdownHost
+class ConsoleApplication : public QObject,
+                           public StartupHost,
+                           private TrayWindowPort,
+                           private ShutdownHost,
+                           private CallWindowPort
 {
     Q_OBJECT
 public:
@@ -76,6 +85,15 @@ private:
     void windowFrameTwips(double* left, double* top, double* width, double* height) const override;
     void closeOtherWindows() override;
 
+    // CallWindowPort
+    bool isMinimized() const override;
+    bool isInTray() const override;
+    bool isRestoredForCall() const override;
+    void bringBackForCall() override;
+    void fadeBackToTray(std::function<void()> after) override;
+
+    void wireStations();
+
     QString m_programDir;
     ConfigRecord m_record;
     ConsoleState m_state;
@@ -95,5 +113,9 @@ private:
     TrayController* m_tray = nullptr;
     TerminationSignals* m_signals = nullptr;
     std::unique_ptr<ShutdownSequence> m_shutdown;
+    ZoomController* m_zoom = nullptr;
+    RelayCommander* m_relays = nullptr;
+    CallNotifications* m_calls = nullptr;
+    SnapshotPoller* m_poller = nullptr;
     WindowPlacement m_placement;
 };

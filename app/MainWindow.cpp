@@ -4,6 +4,7 @@
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
 #include "ImageButton.h"
+#include "PictureView.h"
 #include "Twips.h"
 
 #include <QEvent>
@@ -36,7 +37,7 @@ void setTextColour(QLabel* label, const QColor& colour)
 
 struct MainWindow::Tile
 {
-    QLabel* imgCam;
+    PictureView* imgCam;
     QLabel* lblVarco;
     QLabel* lblImage;
     ImageButton* cmdTel;
@@ -64,9 +65,8 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
     // Pictures first, so every tile's labels and buttons are drawn over them.
     for (int i = 0; i < kStations; ++i) {
         auto* tile = new Tile{};
-        tile->imgCam = new QLabel(this);
+        tile->imgCam = new PictureView(this);
         tile->imgCam->setObjectName(QStringLiteral("imgCam(%1)").arg(i));
-        tile->imgCam->setScaledContents(true);
         tile->imgCam->installEventFilter(this);
         m_tiles[i] = tile;
     }
@@ -125,7 +125,7 @@ MainWindow::~MainWindow()
         delete tile;
 }
 
-QLabel* MainWindow::imgCam(int station) const
+PictureView* MainWindow::imgCam(int station) const
 {
     return m_tiles.at(station)->imgCam;
 }
@@ -157,17 +157,17 @@ ImageButton* MainWindow::cmdLight(int station) const
 
 void MainWindow::setStationPicture(int station, const QImage& picture)
 {
-    m_pictures.at(station) = picture;
-    QLabel* img = imgCam(station);
-    if (picture.isNull())
-        img->clear();
-    else
-        img->setPixmap(QPixmap::fromImage(picture));
+    imgCam(station)->setPicture(picture);
 }
 
 QImage MainWindow::stationPicture(int station) const
 {
-    return m_pictures.at(station);
+    return imgCam(station)->picture();
+}
+
+QSize MainWindow::stationPictureSize(int station) const
+{
+    return imgCam(station)->size() * devicePixelRatioF();
 }
 
 void MainWindow::setNoImageShown(int station, bool shown)

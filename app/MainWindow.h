@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TileLayout.h"
+#include "TileView.h"
 
 #include <QIcon>
 #include <QImage>
@@ -10,6 +11,7 @@
 #include <functional>
 
 class ImageButton;
+class PictureView;
 class QLabel;
 class QTimer;
 struct ConfigRecord;
@@ -19,7 +21,7 @@ struct ConsoleState;
 /// picture, description, "No image available", telephone, lock and light
 /// buttons) and the command column. Timer1 (snapshots) has no period until
 /// start-up gives it one; Timer2 (call status) runs once start-up is over.
-class MainWindow : public QWidget
+class MainWindow : public QWidget, public TileView
 {
     Q_OBJECT
 public:
@@ -33,16 +35,17 @@ public:
     ~MainWindow() override;
 
     /// The picture of a station's tile; a null image clears it.
-    void setStationPicture(int station, const QImage& picture);
-    QImage stationPicture(int station) const;
+    void setStationPicture(int station, const QImage& picture) override;
+    QImage stationPicture(int station) const override;
     /// Shows or hides a tile's "No image available".
-    void setNoImageShown(int station, bool shown);
+    void setNoImageShown(int station, bool shown) override;
+    QSize stationPictureSize(int station) const override;
 
     /// Shows one of the telephone images "tel_n", "tel_b", "tel_r", "tel_v".
     void setTelImage(int station, const QString& key);
-    QString telImage(int station) const { return m_telKeys.at(station); }
+    QString telImage(int station) const override { return m_telKeys.at(station); }
 
-    QLabel* imgCam(int station) const;
+    PictureView* imgCam(int station) const;
     QLabel* lblVarco(int station) const;
     QLabel* lblImage(int station) const;
     ImageButton* cmdTel(int station) const;
@@ -91,7 +94,6 @@ private:
     const ConfigRecord& m_record;
     ConsoleState& m_state;
     std::array<Tile*, kStations> m_tiles{};
-    std::array<QImage, kStations> m_pictures{};
     std::array<QString, kStations> m_telKeys{};
     std::array<ImageButton*, 3> m_iCmd{};
     QLabel* m_image2 = nullptr;

@@ -51,4 +51,11 @@ bool TcpClientSocket::isIdle() const
 void TcpClientSocket::send(const QByteArray& data)
 {
     m_socket->write(data);
+    // Into the kernel now: a close() that follows soon must not discard it.
+    m_socket->flush();
+}
+
+void TcpClientSocket::setReadBufferSize(qint64 bytes)
+{
+    m_socket->setReadBufferSize(bytes);
 }

@@ -24,7 +24,12 @@ public:
     void close();
     bool isConnected() const;
     bool isIdle() const;
+    /// Hands data to the connection at once (as far as the kernel takes it),
+    /// so a close() soon after does not drop it.
     void send(const QByteArray& data);
+    /// Holds at most bytes of received data at a time (0: no limit); a peer
+    /// that sends faster is slowed down by TCP instead of filling memory.
+    void setReadBufferSize(qint64 bytes);
 
 signals:
     void connected();

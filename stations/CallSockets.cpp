@@ -4,14 +4,25 @@
 #include "TcpClientSocket.h"
 
 CallSockets::CallSockets(QObject* parent)
+    : CallSockets(kPort, parent)
+{
+}
+
+CallSockets::CallSockets(quint16 port, QObject* parent)
     : QObject(parent)
+    , m_port(port)
 {
     for (int i = 0; i < int(m_sockets.size()); ++i) {
         auto* socket = new TcpClientSocket(this);
+        socket->setReadBufferSize(kMaxReadBytes);
         m_sockets[i] = socket;
-        connect(socket, &TcpClientSocket::dataArrived, this, [this, i](const QByteArray& data) { emit dataArrived(i, data); });
-        // A failed connection stays closed until the next reopen.
-        connect(socket, &TcpClientSocket::errorOccurred, socket, &TcpClientSocket::close);
+        connect(socket, &TcpClientSocket::dataArrived, this,
+                [this, i](const QByteArray& data) { emit dataArrived(i, data); });
+        // wsockCall_Error: a failed connection stays closed until the next reopen.
+        connect(socket, &TcpClientSocket::errorOccurred, this, [this, socket, i]() {
+            socket->close();
+            emit errorOccurred(i);
+        });
     }
 }
 
@@ -20,7 +31,7 @@ void CallSockets::startupOpen(const ConfigRecord& record)
     for (int i = 0; i < int(m_sockets.size()); ++i) {
         if (record.active[i] == 0)
             continue;
-        m_sockets[i]->setRemote(record.ipAddress[i], kPort);
+        m_sockets[i]->setRemote(record.ipAddress[i], m_port);
         m_sockets[i]->connectToRemote();
     }
 }

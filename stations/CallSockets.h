@@ -14,10 +14,18 @@ class CallSockets : public QObject
     Q_OBJECT
 public:
     static constexpr quint16 kPort = 6001;
+    /// Received text held per socket at a time: a station that floods its
+    /// port is read, scanned and dropped in pieces of at most this size.
+    static constexpr qint64 kMaxReadBytes = 64 * 1024;
 
     explicit CallSockets(QObject* parent = nullptr);
+    /// Sockets to another port than 6001 (simulated stations in tests).
+    CallSockets(quint16 port, QObject* parent);
 
     TcpClientSocket* wsockCall(int station) const { return m_sockets.at(station); }
+
+    /// The port every station's socket connects to.
+    quint16 port() const { return m_port; }
 
     /// Gives every active station's socket its address and port 6001 and starts
     /// connecting it; inactive stations get nothing.
@@ -26,7 +34,10 @@ public:
 signals:
     /// Text received on a station's connection, one arrival at a time.
     void dataArrived(int station, const QByteArray& data);
+    /// A station's connection failed; the socket has been closed already.
+    void errorOccurred(int station);
 
 private:
     std::array<TcpClientSocket*, 16> m_sockets{};
+    quint16 m_port = kPort;
 };

@@ -47,6 +47,20 @@ void ImageButton::press()
     emit pressed();
 }
 
+void ImageButton::pressLook()
+{
+    ++m_pressCount;
+    applyGeometry();
+}
+
+void ImageButton::releaseLook()
+{
+    if (m_pressCount == 0)
+        return;
+    --m_pressCount;
+    applyGeometry();
+}
+
 void ImageButton::mousePressEvent(QMouseEvent* e)
 {
     e->accept();

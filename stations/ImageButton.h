@@ -22,6 +22,13 @@ public:
     QRect baseGeometry() const { return m_base; }
     bool isPressed() const { return m_pressCount > 0; }
 
+    /// The pressed look without a press: when another window forwards its own
+    /// button's press here (the zoom window's buttons move the tile's too).
+    /// Emits nothing. releaseLook() undoes one pressLook() and does nothing
+    /// on a button at rest.
+    void pressLook();
+    void releaseLook();
+
 signals:
     void pressed();
     /// The mouse-up of a press: the button's action.

@@ -14,7 +14,13 @@ SnapshotClient::~SnapshotClient() = default;
 
 QString SnapshotClient::snapshotUrl(const QString& ipAddress)
 {
-    return QStringLiteral("http://") + ipAddress + QStringLiteral(":8081/snap.jpg");
+    return snapshotUrl(ipAddress, kPort);
+}
+
+QString SnapshotClient::snapshotUrl(const QString& ipAddress, quint16 port)
+{
+    return QStringLiteral("http://") + ipAddress + QLatin1Char(':') + QString::number(port)
+           + QStringLiteral("/snap.jpg");
 }
 
 void SnapshotClient::createHttpClient()

@@ -21,12 +21,16 @@ public:
     static constexpr int kTimeoutMs = 1000;
     /// A camera picture is far below this; a larger body is a failed fetch.
     static constexpr qint64 kMaxBodyBytes = 8LL * 1024 * 1024;
+    /// The stations' camera port.
+    static constexpr quint16 kPort = 8081;
 
     explicit SnapshotClient(Logger& log, QObject* parent = nullptr);
     ~SnapshotClient() override;
 
     /// "http://" + IP address as stored + ":8081/snap.jpg".
     static QString snapshotUrl(const QString& ipAddress);
+    /// The same with another port (simulated stations in tests).
+    static QString snapshotUrl(const QString& ipAddress, quint16 port);
 
     /// Creates the HTTP client used by every fetch (again, after a failure).
     void createHttpClient();

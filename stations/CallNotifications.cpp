@@ -1,0 +1,110 @@
+#include "CallNotifications.h"
+
+#include "CallSockets.h"
+#include "CallWindowPort.h"
+#include "ConfigRecord.h"
+#include "Logger.h"
+#include "Scheduler.h"
+#include "TcpClientSocket.h"
+
+#include <QPointer>
+
+CallNotifications::CallNotifications(const ConfigRecord& record, CallSockets& sockets, CallWindowPort& window,
+                                     Logger& log, Scheduler& scheduler, QObject* parent)
+    : QObject(parent)
+    , m_record(record)
+    , m_sockets(sockets)
+    , m_window(window)
+    , m_log(log)
+    , m_scheduler(scheduler)
+{
+    connect(&m_sockets, &CallSockets::dataArrived, this, &CallNotifications::wsockCall_DataArrival);
+    connect(&m_sockets, &CallSockets::errorOccurred, this, &CallNotifications::wsockCall_Error);
+}
+
+CallNotifications::~CallNotifications() = default;
+
+void CallNotifications::wsockCall_DataArrival(int station, const QByteArray& data)
+{
+    if (station < 0 || station >= kStations)
+        return;
+    // Both steps look at the same arrival, the call step first.
+    if (data.contains("CALL"))
+        callStep(station);
+    if (data.contains("END"))
+        endStep(station);
+}
+
+void CallNotifications::callStep(int station)
+{
+    m_calling[station] = 1;
+    if (m_window.isMinimized() && m_record.popupOnCall != 0 && m_window.isInTray()) {
+        m_window.bringBackForCall();
+        m_window.setTopmost(true);
+    }
+}
+
+void CallNotifications::endStep(int station)
+{
+    m_calling[station] = 0;
+    int anyCalling = 0;
+    for (int flag : m_calling)
+        anyCalling |= flag;
+    if (anyCalling != 0 || !m_window.isRestoredForCall())
+        return;
+    QPointer<CallNotifications> self(this);
+    m_window.fadeBackToTray([self]() {
+        if (self)
+            self->m_window.setTopmost(false);
+    });
+}
+
+void CallNotifications::wsockCall_Error(int station)
+{
+    if (station < 0 || station >= kStations)
+        return;
+    m_sockets.wsockCall(station)->close();
+}
+
+void CallNotifications::reopenSockets(std::function<void()> done)
+{
+    if (m_reopening) {
+        if (done)
+            done();
+        return;
+    }
+    m_reopening = true;
+    m_reopenDone = std::move(done);
+    m_reopenNext = 0;
+    m_log.WriteLog(QStringLiteral("sock"));
+    reopenNext();
+}
+
+void CallNotifications::reopenNext()
+{
+    while (m_reopenNext < kStations && m_record.active[m_reopenNext] == 0)
+        ++m_reopenNext;
+    if (m_reopenNext >= kStations) {
+        m_reopening = false;
+        if (auto done = std::move(m_reopenDone)) {
+            m_reopenDone = nullptr;
+            done();
+        }
+        emit reopenFinished();
+        return;
+    }
+    const int station = m_reopenNext++;
+    m_sockets.wsockCall(station)->close();
+    m_scheduler.singleShot(kReopenWaitMs, this, [this, station]() { reconnect(station); });
+}
+
+void CallNotifications::reconnect(int station)
+{
+    TcpClientSocket* socket = m_sockets.wsockCall(station);
+    // Start-up gave addresses to the stations active then; one activated later
+    // has none yet and takes its address as it is now.
+    if (socket->remoteHost().isEmpty())
+        socket->setRemote(m_record.ipAddress[station], m_sockets.port());
+    socket->connectToRemote();
+    reopenNext();
+}

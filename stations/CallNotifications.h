@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+#include <array>
+#include <functional>
+
+class CallSockets;
+class CallWindowPort;
+class Logger;
+class Scheduler;
+struct ConfigRecord;
+
+/// The stations' door-call announcements on their notification sockets
+/// (wsockCall_DataArrival, wsockCall_Error) and the periodic reopen of those
+/// sockets.
+///
+/// Each arrival is scanned on its own, case-sensitive: "CALL" anywhere marks
+/// the station as calling and, with the option "PopUp on call" on and the
+/// window minimised in the tray, brings the window back and on top; then "END"
+/// anywhere clears the mark and, when no station calls any more and the window
+/// came back for a call, fades it back to the tray (then not on top). Nothing
+/// is kept between arrivals, so a word split across two arrivals counts for
+/// nothing and a flooding station costs no more memory than one read.
+class CallNotifications : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int kStations = 16;
+    /// Pause between closing and reconnecting a station's socket at a reopen.
+    static constexpr int kReopenWaitMs = 110;
+
+    /// Every reference must outlive this object. Connects to sockets' arrivals and errors.
+    CallNotifications(const ConfigRecord& record, CallSockets& sockets, CallWindowPort& window, Logger& log,
+                      Scheduler& scheduler, QObject* parent = nullptr);
+    ~CallNotifications() override;
+
+    /// One arrival of text on station's socket.
+    void wsockCall_DataArrival(int station, const QByteArray& data);
+    /// A socket error: the station's socket is closed until the next reopen.
+    void wsockCall_Error(int station);
+
+    /// The reopen of every 120th snapshot pass: writes "sock", then for each
+    /// active station in index order closes its socket, waits kReopenWaitMs
+    /// (the event loop runs meanwhile) and connects it again; then calls done.
+    /// A station activated since start-up first gets its current address and
+    /// the sockets' port. A reopen asked for while one runs calls done at once.
+    void reopenSockets(std::function<void()> done);
+
+    bool isReopening() const { return m_reopening; }
+    /// The calling flag of station (1 between its "CALL" and its "END").
+    int callingFlag(int station) const { return m_calling.at(station); }
+
+signals:
+    /// A reopen ended (its done has been called).
+    void reopenFinished();
+
+private:
+    void callStep(int station);
+    void endStep(int station);
+    void reopenNext();
+    void reconnect(int station);
+
+    const ConfigRecord& m_record;
+    CallSockets& m_sockets;
+    CallWindowPort& m_window;
+    Logger& m_log;
+    Scheduler& m_scheduler;
+    std::array<int, kStations> m_calling{};
+
+    bool m_reopening = false;
+    int m_reopenNext = 0;
+    std::function<void()> m_reopenDone;
+};

@@ -1,0 +1,124 @@
+#include "RelayCommander.h"
+
+#include "ConfigRecord.h"
+#include "Logger.h"
+#include "Scheduler.h"
+#include "TcpClientSocket.h"
+
+RelayCommander::RelayCommander(const ConfigRecord& record, Logger& log, Scheduler& scheduler, quint16 relayPort,
+                               QObject* parent)
+    : QObject(parent)
+    , m_record(record)
+    , m_log(log)
+    , m_scheduler(scheduler)
+    , m_port(relayPort)
+    , m_socket(new TcpClientSocket(this))
+{
+    connect(m_socket, &TcpClientSocket::connected, this, &RelayCommander::Winsock1_Connect);
+    connect(m_socket, &TcpClientSocket::disconnected, this, &RelayCommander::Winsock1_Close);
+    connect(m_socket, &TcpClientSocket::errorOccurred, this, &RelayCommander::connectionFailed);
+}
+
+RelayCommander::~RelayCommander()
+{
+    m_state = State::Idle;
+    m_socket->disconnect(this);
+}
+
+QString RelayCommander::relayCommand(int relay, qint16 seconds)
+{
+    return QString::number(relay) + (QStringLiteral("00") + QString::number(seconds)).right(2);
+}
+
+void RelayCommander::cmdLock_MouseUp(int station)
+{
+    release(station, 1, ConfigRecord::kLockRelayParam, QStringLiteral("rel\u00E8 1"));
+}
+
+void RelayCommander::cmdLight_MouseUp(int station)
+{
+    release(station, 2, ConfigRecord::kLightRelayParam, QStringLiteral("rel\u00E8 2"));
+}
+
+void RelayCommander::release(int station, int relay, int param, const QString& logText)
+{
+    // Logged on every release, also when the command is lost later.
+    m_log.WriteLog(logText);
+    if (station < 0 || station >= ConfigRecord::kStations)
+        return;
+    const QString command = relayCommand(relay, m_record.param(param, station));
+    switch (m_state) {
+    case State::Idle:
+        startConnection(station, command);
+        break;
+    case State::Connecting: {
+        // The earlier connection has not sent its command yet: cut it short and
+        // drop both, so that neither command can reach the other station.
+        const int earlierStation = m_station;
+        const QString earlierCommand = m_command;
+        closeConnection();
+        emit commandDropped(earlierStation, earlierCommand);
+        emit commandDropped(station, command);
+        break;
+    }
+    case State::Sent:
+        // The earlier command is out; only a station that keeps the connection
+        // open is waited for, and it must not hold up the next command.
+        closeConnection();
+        startConnection(station, command);
+        break;
+    }
+}
+
+void RelayCommander::startConnection(int station, const QString& command)
+{
+    m_state = State::Connecting;
+    m_station = station;
+    m_command = command;
+    const quint64 connection = ++m_connection;
+    m_socket->setRemote(m_record.ipAddress[station], m_port);
+    m_socket->connectToRemote();
+    m_scheduler.singleShot(kConnectTimeoutMs, this, [this, connection]() {
+        if (connection == m_connection && m_state == State::Connecting)
+            connectionFailed();
+    });
+}
+
+void RelayCommander::Winsock1_Connect()
+{
+    if (m_state != State::Connecting)
+        return;
+    // The command built for this very connection, never a later release's.
+    m_socket->send(m_command.toLatin1());
+    m_state = State::Sent;
+    emit commandSent(m_station, m_command);
+}
+
+void RelayCommander::Winsock1_Close()
+{
+    if (m_state == State::Idle)
+        return;
+    connectionFailed();
+}
+
+void RelayCommander::connectionFailed()
+{
+    if (m_state == State::Idle)
+        return;
+    const bool wasConnecting = m_state == State::Connecting;
+    const int station = m_station;
+    const QString command = m_command;
+    closeConnection();
+    if (wasConnecting)
+        emit commandDropped(station, command);
+}
+
+void RelayCommander::closeConnection()
+{
+    // Idle first: closing emits disconnected, which lands in Winsock1_Close.
+    m_state = State::Idle;
+    m_station = -1;
+    m_command.clear();
+    ++m_connection;
+    m_socket->close();
+}

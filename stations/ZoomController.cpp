@@ -1,0 +1,100 @@
+#include "ZoomController.h"
+
+#include "ConfigRecord.h"
+#include "TileView.h"
+#include "ZoomWindow.h"
+
+ZoomController::ZoomController(const ConfigRecord& record, TileView& tiles, SettingsStore& settings,
+                               int& zoomedStation, QObject* parent)
+    : QObject(parent)
+    , m_record(record)
+    , m_tiles(tiles)
+    , m_settings(settings)
+    , m_zoomedStation(zoomedStation)
+{
+}
+
+ZoomController::~ZoomController()
+{
+    if (m_window) {
+        m_window->disconnect(this);
+        delete m_window;
+    }
+}
+
+void ZoomController::createWindow()
+{
+    m_window = new ZoomWindow(m_settings);
+    ZoomWindow* w = m_window;
+    auto forward = [this, w](void (ZoomWindow::*from)(), void (ZoomController::*to)(int)) {
+        connect(w, from, this, [this, to]() {
+            if (m_zoomedStation >= 0)
+                emit(this->*to)(m_zoomedStation);
+        });
+    };
+    forward(&ZoomWindow::cmdTelPressed, &ZoomController::cmdTelPressed);
+    forward(&ZoomWindow::cmdTelReleased, &ZoomController::cmdTelReleased);
+    forward(&ZoomWindow::cmdLockPressed, &ZoomController::cmdLockPressed);
+    forward(&ZoomWindow::cmdLockReleased, &ZoomController::cmdLockReleased);
+    forward(&ZoomWindow::cmdLightPressed, &ZoomController::cmdLightPressed);
+    forward(&ZoomWindow::cmdLightReleased, &ZoomController::cmdLightReleased);
+    connect(w, &ZoomWindow::closed, this, &ZoomController::windowClosed);
+}
+
+void ZoomController::open(int station, bool inCall)
+{
+    if (station < 0 || station >= ConfigRecord::kStations)
+        return;
+    if (!m_window)
+        createWindow();
+    m_window->setDescription(m_record.description[station]);
+    m_window->setPicture(m_tiles.stationPicture(station));
+    m_window->setTelImage(m_tiles.telImage(station));
+    m_zoomedStation = station;
+    m_window->show();
+    if (inCall)
+        m_window->setTopmost(true);
+}
+
+void ZoomController::close()
+{
+    if (m_window)
+        m_window->close();
+    m_zoomedStation = -1;
+}
+
+void ZoomController::windowClosed()
+{
+    m_zoomedStation = -1;
+    if (m_window) {
+        ZoomWindow* w = m_window;
+        m_window = nullptr;
+        w->disconnect(this);
+        // Closing runs inside the window's own event handling.
+        w->deleteLater();
+    }
+    emit closed();
+}
+
+void ZoomController::setTelImage(int station, const QString& key)
+{
+    if (m_window && station == m_zoomedStation)
+        m_window->setTelImage(key);
+}
+
+void ZoomController::setTopmost(bool onTop)
+{
+    if (m_window)
+        m_window->setTopmost(onTop);
+}
+
+QSize ZoomController::zoomPictureSize() const
+{
+    return m_window ? m_window->pictureSize() : QSize();
+}
+
+void ZoomController::showZoomPicture(const QImage& picture)
+{
+    if (m_window && m_zoomedStation >= 0)
+        m_window->setPicture(picture);
+}

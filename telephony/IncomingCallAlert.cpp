@@ -1,0 +1,54 @@
+#include "IncomingCallAlert.h"
+
+#include "CallView.h"
+#include "RingPopup.h"
+#include "RingTone.h"
+
+IncomingCallAlert::IncomingCallAlert(SipEngine& engine, CallView& view, RingTone& ring, QObject* parent)
+    : QObject(parent)
+    , m_engine(engine)
+    , m_view(view)
+    , m_ring(ring)
+{
+}
+
+IncomingCallAlert::~IncomingCallAlert()
+{
+    delete m_popup.data();
+}
+
+RingPopup* IncomingCallAlert::popup() const
+{
+    return m_popup.data();
+}
+
+void IncomingCallAlert::showPopup()
+{
+    if (m_popup)
+        return;
+    auto* popup = new RingPopup(m_engine);
+    // Closing is unloading: the slide-out's end and unloadPopup both close it.
+    popup->setAttribute(Qt::WA_DeleteOnClose);
+    connect(popup, &RingPopup::answered, this, [this] { m_view.bringBackForCall(); });
+    // Its deletion comes later from the event loop; a call in the same tick must already find no popup.
+    connect(popup, &RingPopup::slidOut, this, [this, popup] {
+        if (m_popup == popup)
+            m_popup = nullptr;
+    });
+    m_popup = popup;
+    popup->show();
+    emit popupShown();
+}
+
+void IncomingCallAlert::unloadPopup()
+{
+    RingPopup* popup = m_popup;
+    m_popup = nullptr;
+    if (popup)
+        popup->close();
+}
+
+void IncomingCallAlert::startRing()
+{
+    m_ring.startRing();
+}

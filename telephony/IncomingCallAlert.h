@@ -1,0 +1,41 @@
+#pragma once
+
+#include "RingAlert.h"
+
+#include <QObject>
+#include <QPointer>
+
+class CallView;
+class RingPopup;
+class RingTone;
+class SipEngine;
+
+/// The real RingAlert: loads the popup frmRing as a top-level window of its
+/// own and starts the ring. The popup's answer brings the main window back for
+/// the call. GUI thread only.
+class IncomingCallAlert : public QObject, public RingAlert
+{
+    Q_OBJECT
+public:
+    /// Every reference must outlive the object.
+    IncomingCallAlert(SipEngine& engine, CallView& view, RingTone& ring, QObject* parent = nullptr);
+    /// Unloads a popup still loaded.
+    ~IncomingCallAlert() override;
+
+    void showPopup() override;
+    void unloadPopup() override;
+    void startRing() override;
+
+    /// The loaded popup, or nullptr.
+    RingPopup* popup() const;
+
+signals:
+    /// A popup was loaded and shown.
+    void popupShown();
+
+private:
+    SipEngine& m_engine;
+    CallView& m_view;
+    RingTone& m_ring;
+    QPointer<RingPopup> m_popup;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+/// The incoming-call popup frmRing and the ring tone, as the call handling
+/// drives them. IncomingCallAlert is the real one; tests fake it.
+class RingAlert
+{
+public:
+    virtual ~RingAlert() = default;
+
+    /// Loads and shows the popup (it rises from the bottom right of the screen);
+    /// a popup already loaded stays as it is.
+    virtual void showPopup() = 0;
+    /// Unloads the popup at once, without sliding; nothing when none is loaded.
+    virtual void unloadPopup() = 0;
+    /// Starts the ring tone; it repeats while CallState is 1.
+    virtual void startRing() = 0;
+};
