@@ -2,7 +2,13 @@
 
 #include "AboutBox.h"
 #include "Artwork.h"
+#include "CallControl.h"
 #include "CallNotifications.h"
+#include "CallStatusMonitor.h"
+#include "IncomingCallAlert.h"
+#include "RingPopup.h"
+#include "RingTone.h"
+#include "SoundEffectRingPlayer.h"
 #include "CallSockets.h"
 #include "ConfigDialog.h"
 #include "ConfigFile.h"
@@ -80,8 +86,6 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
     m_mainWindow->setMinimizeHandler([this]() { return m_tray->minimizeToTray(); });
     connect(m_trayIcon, &TrayIcon::exitRequested, m_mainWindow.get(), &QWidget::close);
 
-    connect(m_mainWindow->iCmd(0), &ImageButton::released, this, &ConsoleApplication::openAboutBox);
-    connect(m_mainWindow->iCmd(1), &ImageButton::released, this, &ConsoleApplication::openConfigDialog);
 
     ShutdownContext shutdownContext{
         m_state, *m_log, *m_engine, *m_shell, *m_settings, m_programDir,
@@ -96,6 +100,29 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
     connect(qApp, &QCoreApplication::aboutToQuit, this, &ConsoleApplication::shutdown);
 
     wireStations();
+    wireTelephony();
+}
+
+void ConsoleApplication::wireTelephony()
+{
+    MainWindow* w = m_mainWindow.get();
+    m_ringPlayer = new SoundEffectRingPlayer(this);
+    m_ringTone = new RingTone(*m_ringPlayer, *m_scheduler, *m_log, m_state.CallState,
+                              RingTone::ringPath(m_programDir), this);
+    m_alert = new IncomingCallAlert(*m_engine, static_cast<CallView&>(*this), *m_ringTone, this);
+    m_monitor = new CallStatusMonitor(*m_engine, m_record, m_state.CallState, m_state.CallStation,
+                                      static_cast<CallView&>(*this), *m_alert, this);
+    connect(w->Timer2(), &QTimer::timeout, m_monitor, &CallStatusMonitor::Timer2Tick);
+    m_callControl = new CallControl(*m_engine, *m_log, m_record, m_state.CallState, m_state.CallStation,
+                                    static_cast<CallView&>(*this), *m_alert, this);
+    for (int i = 0; i < MainWindow::kStations; ++i)
+        connect(w->cmdTel(i), &ImageButton::released, m_callControl, [this, i]() { m_callControl->cmdTel_MouseUp(i); });
+    for (int i = 0; i < 3; ++i)
+        connect(w->iCmd(i), &ImageButton::released, m_callControl, [this, i]() { m_callControl->iCmd_MouseUp(i); });
+    connect(m_zoom, &ZoomController::cmdTelReleased, m_callControl,
+            [this](int station) { m_callControl->cmdTel_MouseUp(station); });
+    connect(m_callControl, &CallControl::aboutBoxRequested, this, &ConsoleApplication::openAboutBox);
+    connect(m_callControl, &CallControl::configurationRequested, this, &ConsoleApplication::openConfigDialog);
 }
 
 void ConsoleApplication::wireStations()
@@ -128,6 +155,7 @@ void ConsoleApplication::wireStations()
     });
     connect(m_zoom, &ZoomController::cmdTelPressed, this, [w](int i) { w->cmdTel(i)->pressLook(); });
     connect(m_zoom, &ZoomController::cmdTelReleased, this, [w](int i) { w->cmdTel(i)->releaseLook(); });
+    // The call handling acts on the zoom's telephone release too (wired with the telephony).
 }
 
 ConsoleApplication::~ConsoleApplication()
@@ -135,6 +163,11 @@ ConsoleApplication::~ConsoleApplication()
     if (m_trayIcon)
         m_trayIcon->RemoveTrayIcon();
     // They use the services below, which go before this object's children would.
+    delete m_callControl;
+    delete m_monitor;
+    delete m_alert;
+    delete m_ringTone;
+    delete m_ringPlayer;
     delete m_poller;
     delete m_calls;
     delete m_relays;
@@ -315,6 +348,7 @@ void ConsoleApplication::closeOtherWindows()
 {
     closeZoomWindow();
     closeSplash();
+    m_alert->unloadPopup();
 }
 
 bool ConsoleApplication::isMinimized() const
@@ -339,5 +373,54 @@ void ConsoleApplication::bringBackForCall()
 
 void ConsoleApplication::fadeBackToTray(std::function<void()> after)
 {
-    m_tray->fadeBackToTray(std::move(after));
+    // A fade already running takes the window to the tray anyway; the caller's
+    // last step must still happen.
+    auto shared = std::make_shared<std::function<void()>>(std::move(after));
+    if (!m_tray->fadeBackToTray([shared]() {
+            if (*shared)
+                (*shared)();
+        }) && *shared)
+        (*shared)();
+}
+
+void ConsoleApplication::setTelImage(int station, const QString& key)
+{
+    m_mainWindow->setTelImage(station, key);
+}
+
+void ConsoleApplication::setZoomTelImage(const QString& key)
+{
+    if (m_state.zoomedStation >= 0)
+        m_zoom->setTelImage(m_state.zoomedStation, key);
+}
+
+int ConsoleApplication::zoomedStation() const
+{
+    return m_state.zoomedStation;
+}
+
+void ConsoleApplication::setZoomTopmost(bool onTop)
+{
+    m_zoom->setTopmost(onTop);
+}
+
+void ConsoleApplication::setMuteButtonVisible(bool visible)
+{
+    m_mainWindow->iCmd(2)->setVisible(visible);
+}
+
+void ConsoleApplication::setMuteLook(bool muted)
+{
+    m_muted = muted;
+    m_mainWindow->setMuteLook(muted);
+}
+
+bool ConsoleApplication::muteLook() const
+{
+    return m_muted;
+}
+
+bool ConsoleApplication::startFadeBackToTray(std::function<void()> after)
+{
+    return m_tray->fadeBackToTray(std::move(after));
 }

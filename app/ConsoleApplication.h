@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallView.h"
 #include "CallWindowPort.h"
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
@@ -12,7 +13,12 @@
 
 #include <memory>
 
+class CallControl;
 class CallNotifications;
+class CallStatusMonitor;
+class IncomingCallAlert;
+class RingPlayer;
+class RingTone;
 class CallSockets;
 class RelayCommander;
 class SnapshotPoller;
@@ -37,7 +43,8 @@ class ConsoleApplication : public QObject,
                            public StartupHost,
                            private TrayWindowPort,
                            private ShutdownHost,
-                           private CallWindowPort
+                           private CallWindowPort,
+                           private CallView
 {
     Q_OBJECT
 public:
@@ -92,7 +99,18 @@ private:
     void bringBackForCall() override;
     void fadeBackToTray(std::function<void()> after) override;
 
+    // CallView (setTopmost, isRestoredForCall, bringBackForCall are shared with CallWindowPort)
+    void setTelImage(int station, const QString& key) override;
+    void setZoomTelImage(const QString& key) override;
+    int zoomedStation() const override;
+    void setZoomTopmost(bool onTop) override;
+    void setMuteButtonVisible(bool visible) override;
+    void setMuteLook(bool muted) override;
+    bool muteLook() const override;
+    bool startFadeBackToTray(std::function<void()> after) override;
+
     void wireStations();
+    void wireTelephony();
 
     QString m_programDir;
     ConfigRecord m_record;
@@ -117,5 +135,11 @@ private:
     RelayCommander* m_relays = nullptr;
     CallNotifications* m_calls = nullptr;
     SnapshotPoller* m_poller = nullptr;
+    RingPlayer* m_ringPlayer = nullptr;
+    RingTone* m_ringTone = nullptr;
+    IncomingCallAlert* m_alert = nullptr;
+    CallStatusMonitor* m_monitor = nullptr;
+    CallControl* m_callControl = nullptr;
+    bool m_muted = false;
     WindowPlacement m_placement;
 };

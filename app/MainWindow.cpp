@@ -181,6 +181,13 @@ void MainWindow::setTelImage(int station, const QString& key)
     cmdTel(station)->setImage(Artwork::icon(key), kTileIconPx);
 }
 
+void MainWindow::setMuteLook(bool muted)
+{
+    ImageButton* mic = m_iCmd[2];
+    mic->setImage(Artwork::icon(muted ? QStringLiteral("mic_muted") : QStringLiteral("mic")), kTileIconPx);
+    mic->setFrameShape(muted ? QFrame::Box : QFrame::NoFrame);
+}
+
 void MainWindow::layOut()
 {
     Form_Resize();

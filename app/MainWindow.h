@@ -45,6 +45,9 @@ public:
     void setTelImage(int station, const QString& key);
     QString telImage(int station) const override { return m_telKeys.at(station); }
 
+    /// The microphone button's look: a border and the struck-through icon when muted.
+    void setMuteLook(bool muted);
+
     PictureView* imgCam(int station) const;
     QLabel* lblVarco(int station) const;
     QLabel* lblImage(int station) const;

@@ -1,4 +1,5 @@
 #include "ConsoleApplication.h"
+#include "WindowFonts.h"
 
 #include <QApplication>
 
@@ -9,6 +10,7 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(QStringLiteral("qzconsole"));
     // The console lives in the tray: hiding the main window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    WindowFonts::installSubstitutes();
 
     ConsoleApplication console(QApplication::applicationDirPath());
     if (!console.start())

@@ -2,6 +2,7 @@
 
 #include "ConfigFile.h"
 #include "Twips.h"
+#include "WindowFonts.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -17,15 +18,17 @@ namespace {
 
 // The design places the tab pages' controls from the top of the tab strip;
 // Qt's pages start below the tab row, about this high.
-constexpr double kTabRowTwips = 300;
+constexpr double kTabRowTwips = 360;
 
 const QColor kBlue(0x00, 0x00, 0xFF);
 
-QLabel* addLabel(QWidget* parent, const QString& text, double left, double top)
+// A label reaches up to its field; the design font's substitute runs wider
+// than the original, so the text gets all the room there is.
+QLabel* addLabel(QWidget* parent, const QString& text, double left, double top, double right)
 {
     auto* label = new QLabel(text, parent);
-    label->move(Twips::toPx(left), Twips::toPx(top));
-    label->adjustSize();
+    label->setGeometry(Twips::toPx(left, top - 45, right - left - 30, 330));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     return label;
 }
 
@@ -45,14 +48,6 @@ void setBlueText(QWidget* w)
     w->setPalette(pal);
 }
 
-QFont dialogFont()
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(9.75);
-    return font;
-}
-
 } // namespace
 
 ConfigDialog::ConfigDialog(ConfigRecord& record, QString configPath, QWidget* parent)
@@ -65,7 +60,7 @@ ConfigDialog::ConfigDialog(ConfigRecord& record, QString configPath, QWidget* pa
 {
     setObjectName(QStringLiteral("frmConf"));
     setWindowTitle(QStringLiteral("Configuration"));
-    setFont(dialogFont());
+    setFont(WindowFonts::dialogFont());
     setFixedSize(Twips::toPx(6165, 6600));
     setModal(true);
 
@@ -121,11 +116,11 @@ void ConfigDialog::buildServerFrame()
     setBlueText(m_chkServer);
     connect(m_chkServer, &QCheckBox::toggled, this, &ConfigDialog::chkServer_Click);
 
-    addLabel(frame, QStringLiteral("IP address"), 225, 750);
+    addLabel(frame, QStringLiteral("IP address"), 225, 750, 1650);
     m_txtPBX = addField(frame, "txtPBX", 1650, 675, 2565, 360);
-    addLabel(frame, QStringLiteral("User ID"), 225, 1200);
+    addLabel(frame, QStringLiteral("User ID"), 225, 1200, 1650);
     m_txtID = addField(frame, "txtID", 1650, 1125, 1065, 360);
-    addLabel(frame, QStringLiteral("Password"), 225, 1650);
+    addLabel(frame, QStringLiteral("Password"), 225, 1650, 1650);
     m_txtPWD = addField(frame, "txtPWD", 1650, 1575, 1065, 360);
     m_txtPBX->setEnabled(false);
     m_txtID->setEnabled(false);
@@ -147,18 +142,18 @@ QWidget* ConfigDialog::buildStationTab(int i)
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setGeometry(Twips::toPx(150, 600 - kTabRowTwips, 5715, 2640));
 
-    addLabel(frame, QStringLiteral("Description"), 225, 375);
+    addLabel(frame, QStringLiteral("Description"), 225, 375, 1650);
     m_txtDesc[i] = addField(frame, "txtDesc", 1650, 300, 2565, 360);
-    addLabel(frame, QStringLiteral("IP address"), 225, 825);
+    addLabel(frame, QStringLiteral("IP address"), 225, 825, 1650);
     m_txtQZ[i] = addField(frame, "txtQZ", 1650, 750, 2565, 360);
-    addLabel(frame, QStringLiteral("Extension"), 225, 1275);
+    addLabel(frame, QStringLiteral("Extension"), 225, 1275, 1650);
     m_txtExt[i] = addField(frame, "txtExt", 1650, 1200, 1065, 360);
-    addLabel(frame, QStringLiteral("Activation time unlock relay"), 225, 1725);
+    addLabel(frame, QStringLiteral("Activation time unlock relay"), 225, 1725, 2775);
     m_txtRele1[i] = addField(frame, "txtRele1", 2775, 1650, 540, 360);
-    addLabel(frame, QStringLiteral("(S)"), 3450, 1725);
-    addLabel(frame, QStringLiteral("Activation time light relay"), 225, 2175);
+    addLabel(frame, QStringLiteral("(S)"), 3450, 1725, 4200);
+    addLabel(frame, QStringLiteral("Activation time light relay"), 225, 2175, 2775);
     m_txtRele2[i] = addField(frame, "txtRele2", 2775, 2100, 540, 360);
-    addLabel(frame, QStringLiteral("(S)"), 3450, 2175);
+    addLabel(frame, QStringLiteral("(S)"), 3450, 2175, 4200);
 
     // The operator types two digits at most: relay times are whole seconds.
     const QRegularExpression digits(QStringLiteral("[0-9]{0,2}"));
@@ -167,6 +162,7 @@ QWidget* ConfigDialog::buildStationTab(int i)
     for (QLineEdit* field : {m_txtDesc[i], m_txtQZ[i], m_txtExt[i], m_txtRele1[i], m_txtRele2[i]})
         field->setObjectName(field->objectName() + QStringLiteral("(%1)").arg(i));
 
+    active->raise(); // above the frame that starts just under it
     if (i == 0) {
         // Station 0 is always served.
         active->setChecked(true);

@@ -11,7 +11,7 @@ PACKAGES=(
     linphone-cli sip-tester
     pulseaudio pulseaudio-utils
     xvfb xauth xdotool trayer x11-utils openbox
-    imagemagick libjpeg-turbo-progs sox fonts-dejavu-core
+    imagemagick libjpeg-turbo-progs sox fonts-dejavu-core fonts-urw-base35
     procps
 )
 

@@ -124,7 +124,8 @@ void TestRingTone::failedPlaybackLogsOnce()
     rig.player.fail(QStringLiteral("playback of ring.wav did not end (no working audio output)"));
     rig.player.fail(QStringLiteral("again"));
     rig.scheduler.runAll();
-    const QString entry = QStringLiteral("Ring tone silent: playback of ring.wav did not end (no working audio output)");
+    const QString entry =
+        QStringLiteral("Ring tone silent: playback of ring.wav did not end (no working audio output)");
     QCOMPARE(rig.logger.entries, QStringList{entry});
     // A failure is no end of playback: nothing restarts.
     QCOMPARE(rig.player.commands.count(QStringLiteral("play")), 1);
