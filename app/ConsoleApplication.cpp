@@ -424,3 +424,8 @@ bool ConsoleApplication::startFadeBackToTray(std::function<void()> after)
 {
     return m_tray->fadeBackToTray(std::move(after));
 }
+
+RingPopup* ConsoleApplication::ringPopup() const
+{
+    return m_alert->popup();
+}

@@ -18,6 +18,7 @@ class CallNotifications;
 class CallStatusMonitor;
 class IncomingCallAlert;
 class RingPlayer;
+class RingPopup;
 class RingTone;
 class CallSockets;
 class RelayCommander;
@@ -55,6 +56,14 @@ public:
     bool start();
 
     MainWindow* mainWindow() const { return m_mainWindow.get(); }
+    /// Read access for the console's end-to-end tests and benchmarks.
+    const ConsoleState& state() const { return m_state; }
+    const ConfigRecord& record() const { return m_record; }
+    bool isStarted() const { return m_startup->isFinished(); }
+    RingPopup* ringPopup() const;
+    TrayController* tray() const { return m_tray; }
+    ZoomController* zoom() const { return m_zoom; }
+    LinphoneEngine* engine() const { return m_engine.get(); }
 
     /// Runs the shutdown once (window closed, "Esci", SIGTERM, session end),
     /// then ends the event loop.
