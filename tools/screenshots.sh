@@ -14,12 +14,15 @@ display=:95
 pids=()
 console_pid=
 cleanup() {
+    engine_unlock
     [ -n "$console_pid" ] && kill "$console_pid" 2>/dev/null && wait "$console_pid" 2>/dev/null
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
+. "$root/tests/desktop/engine_lock.sh"
+engine_lock || { echo "the engine lock is held by another test"; exit 1; }
 
 Xvfb $display -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 pids+=($!)

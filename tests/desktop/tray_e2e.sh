@@ -10,12 +10,15 @@ pids=()
 console_pid=
 fail() { echo "FAIL: $*"; [ -f "$work/prog/qz.log" ] && cat "$work/prog/qz.log"; exit 1; }
 cleanup() {
+    engine_unlock
     if [ -n "$console_pid" ]; then kill "$console_pid" 2>/dev/null || true; wait "$console_pid" 2>/dev/null || true; fi
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     rm -rf "$work"
 }
 trap cleanup EXIT
+. "$(dirname "$0")/engine_lock.sh"
+engine_lock || { echo "the engine lock is held by another test"; exit 1; }
 
 for tool in Xvfb openbox trayer xdotool; do
     command -v $tool >/dev/null || { echo "SKIP: $tool is not installed"; exit 0; }
