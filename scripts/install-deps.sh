@@ -8,7 +8,7 @@ PACKAGES=(
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
     qt6-svg-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
-    linphone-cli sip-tester
+    linphone-cli sip-tester kamailio
     pulseaudio pulseaudio-utils
     xvfb xauth xdotool trayer x11-utils openbox
     imagemagick libjpeg-turbo-progs sox fonts-dejavu-core fonts-urw-base35
@@ -35,3 +35,9 @@ echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y --no-install-recommends "${missing[@]}"
+
+# kamailio is only a registrar for the tests, which start their own on loopback.
+# Its service would take SIP port 5060 on every interface, the engine's port.
+if [ -d /run/systemd/system ] && systemctl is-enabled --quiet kamailio 2>/dev/null; then
+    $SUDO systemctl disable --now kamailio || true
+fi

@@ -1,0 +1,287 @@
+// qz-bench-calls: how fast the console follows real SIP calls. The console runs
+// in this process with its real engine (linphonec); sipp plays door station 101
+// at 127.0.0.3 and calls it. Loopback only. Not a test: it prints a table.
+//
+//   qz-bench-calls [--calls N]   (default 20)
+//
+// Measured per call: from the caller's start (sipp starts and sends its
+// INVITE) to the popup shown, and from the operator's answer click in the
+// popup to CallState 3. Per status poll (Timer2 tick): the wall time in
+// CallStatusMonitor::Timer2Tick, the GUI thread's CPU time in it, and the
+// engine's round trip for the same request measured beside it while idle.
+
+#include "CallStatusMonitor.h"
+#include "ConsoleApplication.h"
+#include "EngineSocketClient.h"
+#include "ImageButton.h"
+#include "IncomingCallAlert.h"
+#include "LinphoneEngine.h"
+#include "MainWindow.h"
+#include "RingPopup.h"
+#include "TelephonyRig.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QMap>
+#include <QRandomGenerator>
+#include <QTextStream>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <functional>
+
+using namespace TelephonyRig;
+
+namespace
+{
+QTextStream out(stdout);
+QTextStream err(stderr);
+
+double threadCpuMs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+}
+
+double median(QList<double> values)
+{
+    if (values.isEmpty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const qsizetype n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double worst(const QList<double>& values)
+{
+    return values.isEmpty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
+bool waitFor(const std::function<bool()>& predicate, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!predicate()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(1);
+    }
+    return true;
+}
+
+QString cpuModel()
+{
+    for (const QString& line : readText(QStringLiteral("/proc/cpuinfo")).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("model name")))
+            return line.section(QLatin1Char(':'), 1).trimmed();
+    }
+    return QStringLiteral("unknown");
+}
+
+int fail(const QString& why)
+{
+    err << "qz-bench-calls: " << why << "\n";
+    err.flush();
+    return 1;
+}
+
+QString ms(double value)
+{
+    return QString::number(value, 'f', value < 10 ? 2 : 0);
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // Before QApplication: its own home, and no display needed.
+    Home home;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    int calls = 20;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--calls") && i + 1 < args.size())
+            calls = qMax(1, args[++i].toInt());
+        else
+            return fail(QStringLiteral("usage: qz-bench-calls [--calls N]"));
+    }
+    if (QStandardPaths::findExecutable(QStringLiteral("linphonec")).isEmpty()
+        || QStandardPaths::findExecutable(QStringLiteral("sipp")).isEmpty())
+        return fail(QStringLiteral("needs linphonec (linphone-cli) and sipp (sip-tester)"));
+
+    QString error;
+    QLockFile lock(engineLockPath());
+    if (!lockEngine(lock, 300000, &error))
+        return fail(error);
+    const quint16 sipPort = freeSipPort();
+    if (sipPort == 0 || !writeEngineConfig(sipPort))
+        return fail(QStringLiteral("cannot prepare the engine's configuration"));
+
+    ConfigRecord record;
+    const auto s = std::size_t(3);
+    record.active[s] = 1;
+    record.ipAddress[s] = QStringLiteral("127.0.0.3");
+    record.extension[s] = QStringLiteral("101");
+    record.description[s] = QStringLiteral("Varco 4");
+    const QString programDir = home.makeDir(QStringLiteral("prog"));
+    const QString peerDir = home.makeDir(QStringLiteral("peers"));
+    if (!prepareProgramDir(programDir, record, QStringLiteral(QZ_PROGRAM_DIR), &error))
+        return fail(error);
+    QDir::setCurrent(programDir);
+
+    auto console = std::make_unique<ConsoleApplication>(programDir);
+    auto* monitor = console->findChild<CallStatusMonitor*>();
+    auto* alert = console->findChild<IncomingCallAlert*>();
+    if (!monitor || !alert)
+        return fail(QStringLiteral("the console has no call status monitor or alert"));
+    EngineMemoryWatch watch;
+    if (!console->start())
+        return fail(QStringLiteral("the console refused to start"));
+    watch.watch(console->engine());
+    if (!waitFor([&] { return console->isStarted(); }, 60000))
+        return fail(QStringLiteral("start-up did not finish"));
+    const qint64 enginePid = console->engine()->startedPid();
+
+    // Each Timer2 tick runs inside a stopwatch: the same slot, timed. A poll is
+    // filed by the transitions it made (none for most).
+    QTimer* timer2 = console->mainWindow()->Timer2();
+    QObject::disconnect(timer2, &QTimer::timeout, monitor, &CallStatusMonitor::Timer2Tick);
+    QMap<QString, QList<double>> tickWallMs;
+    QList<double> quietTickCpuMs;
+    QList<double> allTickWallMs;
+    QString tickTransitions;
+    bool measureRoundTrip = false;
+    QList<double> roundTripMs;
+    QObject::connect(monitor, &CallStatusMonitor::callStateChanged, monitor, [&](int from, int to, int) {
+        tickTransitions += QStringLiteral("%1%2->%3").arg(tickTransitions.isEmpty() ? QString() : QStringLiteral(", "))
+                               .arg(from)
+                               .arg(to);
+    });
+    QObject::connect(timer2, &QTimer::timeout, monitor, [&] {
+        tickTransitions.clear();
+        QElapsedTimer wall;
+        const double cpu0 = threadCpuMs();
+        wall.start();
+        monitor->Timer2Tick();
+        const double wallMs = double(wall.nsecsElapsed()) / 1e6;
+        const double cpuMs = threadCpuMs() - cpu0;
+        allTickWallMs.append(wallMs);
+        tickWallMs[tickTransitions].append(wallMs);
+        if (tickTransitions.isEmpty())
+            quietTickCpuMs.append(cpuMs);
+        if (measureRoundTrip) {
+            // The engine's share: the same request between two polls. The daemon serves its
+            // socket on a ~20 ms cycle; a request right after a poll would always wait a whole one.
+            QTimer::singleShot(int(QRandomGenerator::global()->bounded(100, 400)), monitor, [&] {
+                QElapsedTimer rt;
+                rt.start();
+                EngineSocketClient::request(EngineSocketClient::defaultSocketPath(), "status hook");
+                roundTripMs.append(double(rt.nsecsElapsed()) / 1e6);
+            });
+        }
+    });
+
+    // Idle: 60 polls, with the engine's round trip between them.
+    measureRoundTrip = true;
+    waitFor([&] { return roundTripMs.size() >= 60; }, 60000);
+    measureRoundTrip = false;
+
+    QList<double> popupMs;
+    QList<double> answerMs;
+    QElapsedTimer clock;
+    clock.start();
+    qint64 popupAt = -1;
+    qint64 connectedAt = -1;
+    QObject::connect(alert, &IncomingCallAlert::popupShown, alert, [&] { popupAt = clock.nsecsElapsed(); });
+    QObject::connect(monitor, &CallStatusMonitor::callStateChanged, monitor, [&](int, int to, int) {
+        if (to == 3)
+            connectedAt = clock.nsecsElapsed();
+    });
+
+    for (int call = 0; call < calls; ++call) {
+        // Calls start at random points of the 500 ms poll cycle.
+        QTest::qWait(int(QRandomGenerator::global()->bounded(500)));
+        SipPeer caller(peerDir, QStringLiteral("caller"));
+        const auto [callerPort, mediaPort] = freeUdpPorts(QHostAddress(QStringLiteral("127.0.0.3")));
+        popupAt = -1;
+        connectedAt = -1;
+        const qint64 invitedAt = clock.nsecsElapsed();
+        if (!caller.start({QStringLiteral("127.0.0.1:%1").arg(sipPort), QStringLiteral("-sf"),
+                           QStringLiteral(QZ_SOURCE_DIR "/tests/data/e2e_station_calls.xml"), QStringLiteral("-s"),
+                           QStringLiteral("101"), QStringLiteral("-i"), QStringLiteral("127.0.0.3"),
+                           QStringLiteral("-p"), QString::number(callerPort), QStringLiteral("-mi"),
+                           QStringLiteral("127.0.0.3"), QStringLiteral("-mp"), QString::number(mediaPort),
+                           QStringLiteral("-d"), QStringLiteral("1000")},
+                          30, &error))
+            return fail(error);
+        if (!waitFor([&] { return popupAt >= 0; }, 15000))
+            return fail(QStringLiteral("call %1: no popup\n").arg(call + 1) + caller.output());
+        popupMs.append(double(popupAt - invitedAt) / 1e6);
+
+        RingPopup* popup = console->ringPopup();
+        if (!popup || !waitFor([&] { return !popup->Timer1()->isActive(); }, 5000))
+            return fail(QStringLiteral("call %1: the popup did not come to rest").arg(call + 1));
+        QTest::qWait(int(QRandomGenerator::global()->bounded(500)));
+        const qint64 clickedAt = clock.nsecsElapsed();
+        QTest::mouseClick(popup->iCmd(1), Qt::LeftButton);
+        if (!waitFor([&] { return connectedAt >= 0; }, 10000))
+            return fail(QStringLiteral("call %1: not connected after the answer\n").arg(call + 1) + caller.output());
+        answerMs.append(double(connectedAt - clickedAt) / 1e6);
+
+        if (!waitFor([&] { return console->state().CallState == 0; }, 15000) || !caller.finish(15000, &error))
+            return fail(QStringLiteral("call %1: did not end cleanly\n").arg(call + 1) + error);
+        if (!watch.runaway().isEmpty())
+            return fail(watch.runaway());
+        err << "call " << (call + 1) << ": popup " << ms(popupMs.last()) << " ms, answer " << ms(answerMs.last())
+            << " ms\n";
+        err.flush();
+    }
+
+    watch.watch(nullptr);
+    console->mainWindow()->close();
+    console.reset();
+    QDir::setCurrent(home.root());
+    if (!waitFor([&] { return processGone(enginePid); }, 5000)) {
+        ::kill(pid_t(enginePid), SIGKILL);
+        return fail(QStringLiteral("linphonec (pid %1) outlived the console: killed").arg(enginePid));
+    }
+
+    const QList<double> quietWall = tickWallMs.value(QString());
+    const auto row = [](const QString& what, const QList<double>& values, const QString& unit) {
+        out << "| " << what << " | " << ms(median(values)) << " ms | " << ms(worst(values)) << " ms | "
+            << values.size() << " " << unit << " |\n";
+    };
+
+    out << "Machine: " << QThread::idealThreadCount() << " CPUs (nproc), " << cpuModel() << "; "
+        << QDateTime::currentDateTime().toString(Qt::ISODate) << "\n";
+    out << "Engine: linphonec with its file sound card where there is no sound card; peak resident memory "
+        << watch.peakKb() / 1024 << " MB\n\n";
+    out << "| Measure | Median | Worst | Samples |\n";
+    out << "|---|---:|---:|---:|\n";
+    row(QStringLiteral("Caller's INVITE (sipp start) to popup shown"), popupMs, QStringLiteral("calls"));
+    row(QStringLiteral("Answer click in the popup to CallState 3"), answerMs, QStringLiteral("calls"));
+    row(QStringLiteral("Engine round trip of \"status hook\", between polls"), roundTripMs,
+        QStringLiteral("requests"));
+    row(QStringLiteral("Status poll without a transition: wall time in Timer2Tick"), quietWall,
+        QStringLiteral("polls"));
+    out << "| Console overhead per poll: the line above minus the round trip (medians) | "
+        << ms(median(quietWall) - median(roundTripMs)) << " ms | | |\n";
+    row(QStringLiteral("Console overhead per poll: GUI-thread CPU time in Timer2Tick"), quietTickCpuMs,
+        QStringLiteral("polls"));
+    for (auto it = tickWallMs.cbegin(); it != tickWallMs.cend(); ++it) {
+        if (!it.key().isEmpty())
+            row(QStringLiteral("Status poll with transition %1: wall time").arg(it.key()), it.value(),
+                QStringLiteral("polls"));
+    }
+    out << "| Longest GUI block of one poll (bound: the engine call time-out, "
+        << LinphoneEngine::Options().callTimeoutMs << " ms) | | " << ms(worst(allTickWallMs)) << " ms | "
+        << allTickWallMs.size() << " polls |\n";
+    out.flush();
+    return 0;
+}
