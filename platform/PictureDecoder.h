@@ -12,8 +12,12 @@ namespace PictureDecoder {
 constexpr qint64 kMaxPixels = 4096LL * 4096LL;
 
 /// Decodes data. When displaySize is valid and smaller than the picture, the
-/// picture is scaled down while it is decoded (JPEG decodes at 1/2, 1/4, 1/8
-/// for a fraction of the cost), never below displaySize.
+/// picture is scaled down while it is decoded, to the smallest n/8 of its size
+/// (n = 1..8, what libjpeg produces at a fraction of the cost of a full decode)
+/// that still covers displaySize; the view stretches that to its size.
 QImage decode(const QByteArray& data, const QSize& displaySize = {});
+
+/// The size decode() produces for a picture of pictureSize shown at displaySize.
+QSize decodeSize(const QSize& pictureSize, const QSize& displaySize);
 
 } // namespace PictureDecoder

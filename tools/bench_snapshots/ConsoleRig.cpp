@@ -1,0 +1,69 @@
+#include "ConsoleRig.h"
+
+#include "CallNotifications.h"
+#include "CallSockets.h"
+#include "MainWindow.h"
+#include "SnapshotClient.h"
+#include "SnapshotPoller.h"
+
+#include <QDir>
+#include <QTimer>
+
+namespace {
+
+ConfigRecord loopbackStations(int stations, int firstOctet)
+{
+    ConfigRecord record;
+    for (int i = 0; i < stations && i < ConfigRecord::kStations; ++i) {
+        record.active[i] = 1;
+        record.ipAddress[i] = QStringLiteral("127.0.0.%1").arg(firstOctet + i);
+        record.description[i] = QStringLiteral("Station %1").arg(i + 1);
+        record.param(ConfigRecord::kLockRelayParam, i) = 1;
+        record.param(ConfigRecord::kLightRelayParam, i) = 10;
+    }
+    return record;
+}
+
+} // namespace
+
+ConsoleRig::ConsoleRig(const Settings& settings)
+    : m_settings(settings)
+    , m_record(loopbackStations(settings.stations, settings.firstOctet))
+    , m_eventLog(QDir(settings.logDir).filePath(QStringLiteral("qz.log")))
+    , m_log(m_eventLog)
+    , m_window(std::make_unique<MainWindow>(m_record, m_state))
+    , m_client(std::make_unique<SnapshotClient>(m_log))
+    , m_sockets(std::make_unique<CallSockets>(settings.callPort, nullptr))
+    , m_notifications(std::make_unique<CallNotifications>(m_record, *m_sockets, m_windowPort, m_log, m_scheduler))
+    , m_poller(std::make_unique<SnapshotPoller>(m_record, *m_client, *m_window, m_scheduler, m_log,
+                                                settings.cameraPort))
+{
+    m_poller->setSocketReopen([this](std::function<void()> done) { m_notifications->reopenSockets(std::move(done)); });
+    QObject::connect(m_window->Timer1(), &QTimer::timeout, m_poller.get(), &SnapshotPoller::Timer1Tick);
+}
+
+ConsoleRig::~ConsoleRig()
+{
+    stop();
+}
+
+void ConsoleRig::open()
+{
+    m_window->resize(m_settings.windowSize);
+    m_window->show();
+    m_window->layOut();
+    // Start-up's order: call sockets, HTTP client, then (startPolling) the timer's period.
+    m_sockets->startupOpen(m_record);
+    m_client->createHttpClient();
+}
+
+void ConsoleRig::startPolling()
+{
+    m_window->Timer1()->start(MainWindow::kTimerPeriodMs);
+}
+
+void ConsoleRig::stop()
+{
+    m_window->Timer1()->stop();
+    m_poller->stop();
+}

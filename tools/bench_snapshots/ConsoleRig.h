@@ -1,0 +1,73 @@
+#pragma once
+
+#include "BenchWindowPort.h"
+#include "ConfigRecord.h"
+#include "ConsoleState.h"
+#include "CountingLogger.h"
+#include "EventLog.h"
+#include "Scheduler.h"
+
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+class CallNotifications;
+class CallSockets;
+class MainWindow;
+class SnapshotClient;
+class SnapshotPoller;
+
+/// The console's snapshot path, built as the application wires it: the real
+/// main window, SnapshotClient, SnapshotPoller driven by the window's Timer1 at
+/// 500 ms, the call-notification sockets and their reopen every 120 passes.
+/// Only the SIP engine, the tray and the zoom window are left out.
+class ConsoleRig
+{
+public:
+    struct Settings
+    {
+        int stations = 16;
+        /// Station k is at 127.0.0.(firstOctet + k).
+        int firstOctet = 2;
+        quint16 cameraPort = 8081;
+        quint16 callPort = 6001;
+        /// The main window's size in pixels.
+        QSize windowSize{1280, 800};
+        /// Directory of the event log file qz.log.
+        QString logDir;
+    };
+
+    explicit ConsoleRig(const Settings& settings);
+    ~ConsoleRig();
+
+    ConsoleRig(const ConsoleRig&) = delete;
+    ConsoleRig& operator=(const ConsoleRig&) = delete;
+
+    /// Shows the window, lays out the tiles, opens the call sockets and creates
+    /// the HTTP client: the console at the end of start-up.
+    void open();
+    /// Gives Timer1 its 500 ms period, as the last step of start-up does.
+    void startPolling();
+    /// Stops Timer1 and the poller, as shutdown does.
+    void stop();
+
+    MainWindow& window() { return *m_window; }
+    SnapshotPoller& poller() { return *m_poller; }
+    const CountingLogger& log() const { return m_log; }
+    const ConfigRecord& record() const { return m_record; }
+
+private:
+    Settings m_settings;
+    ConfigRecord m_record;
+    ConsoleState m_state;
+    EventLog m_eventLog;
+    CountingLogger m_log;
+    QtScheduler m_scheduler;
+    BenchWindowPort m_windowPort;
+    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<SnapshotClient> m_client;
+    std::unique_ptr<CallSockets> m_sockets;
+    std::unique_ptr<CallNotifications> m_notifications;
+    std::unique_ptr<SnapshotPoller> m_poller;
+};

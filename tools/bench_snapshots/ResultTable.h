@@ -1,0 +1,18 @@
+#pragma once
+
+#include "RunResult.h"
+
+#include <QList>
+#include <QString>
+
+/// The benchmark's report as Markdown tables, for the terminal and for
+/// docs/performance.md alike.
+namespace ResultTable {
+
+/// One run: a table per station, then the run's figures against their targets.
+QString runReport(const RunResult& result);
+
+/// One line per run with the figures that have targets.
+QString summary(const QList<RunResult>& results);
+
+} // namespace ResultTable

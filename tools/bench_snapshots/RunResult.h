@@ -1,0 +1,68 @@
+#pragma once
+
+#include "BenchOptions.h"
+#include "DjpegBench.h"
+
+#include <QSize>
+#include <QString>
+
+#include <array>
+
+/// The figures of one station's tile in a run's counting window.
+struct StationFigures
+{
+    QString address;
+    bool hangs = false;
+    qint64 pictures = 0;
+    qint64 failures = 0;
+    /// Size of the picture the tile holds at the end (as decoded).
+    QSize decodedSize;
+};
+
+/// Everything one run measured.
+struct RunResult
+{
+    RunSpec spec;
+    bool ok = false;
+    QString error;
+
+    QSize frameSize;
+    qint64 frameBytes = 0;
+    DjpegFigures djpeg;
+
+    QSize tileSize;
+    /// Length of the counting window (polling time minus the warm-up), seconds.
+    double windowS = 0;
+    std::array<StationFigures, 16> stations;
+    /// Pictures shown in all tiles during the window.
+    qint64 pictures = 0;
+    /// CPU time (user + system) of the whole process during the window.
+    qint64 cpuUs = 0;
+    /// CPU time of the shown, idle console (no polling), ms per second: without
+    /// and with the 10 ms lateness probe running.
+    double idleCpuMsPerS = 0;
+    double idleProbeCpuMsPerS = 0;
+
+    qint64 lateSamples = 0;
+    double lateP50Ms = 0;
+    double lateP99Ms = 0;
+    double lateMaxMs = 0;
+
+    qint64 rssStartKiB = 0;
+    qint64 rssEarlyKiB = 0;
+    qint64 rssEndKiB = 0;
+    int rssEarlyAtS = 0;
+    int rssEndAtS = 0;
+
+    qint64 passes = 0;
+    qint64 skippedTicks = 0;
+    qint64 logEntries = 0;
+
+    /// The whole process's CPU time per picture shown, the probe's included.
+    double grossCpuPerPictureMs() const;
+    /// The same without the lateness probe's own cost: the console's.
+    double cpuPerPictureMs() const;
+    /// Lowest and mean pictures per second of the stations that answer.
+    double minRate() const;
+    double meanRate() const;
+};

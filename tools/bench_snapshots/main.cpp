@@ -1,0 +1,73 @@
+// qz-bench-snapshots: the console's snapshot path against 16 simulated stations; see --help.
+
+#include "BenchOptions.h"
+#include "ResultTable.h"
+#include "SnapshotBench.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QSysInfo>
+
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+QtMessageHandler g_defaultHandler = nullptr;
+
+void filterMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    // The offscreen platform asks for a runtime directory it never uses.
+    if (message.contains(QStringLiteral("XDG_RUNTIME_DIR")))
+        return;
+    g_defaultHandler(type, context, message);
+}
+
+void print(const QString& text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    g_defaultHandler = qInstallMessageHandler(filterMessages);
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("qz-bench-snapshots"));
+
+    BenchOptions options;
+    QString error;
+    bool helpShown = false;
+    if (!BenchOptions::parse(QCoreApplication::arguments(), &options, &error, &helpShown)) {
+        if (helpShown)
+            return 0;
+        std::fprintf(stderr, "qz-bench-snapshots: %s (see --help)\n", error.toLocal8Bit().constData());
+        return 1;
+    }
+
+    print(QStringLiteral("# Snapshot benchmark, %1\n\n%2 s per run (counted after %3 s), window %4x%5, %6 hardware "
+                         "threads, %7, Qt %8\n\n")
+              .arg(QDateTime::currentDateTime().toString(Qt::ISODate))
+              .arg(options.durationS)
+              .arg(options.warmupS)
+              .arg(options.windowSize.width())
+              .arg(options.windowSize.height())
+              .arg(std::thread::hardware_concurrency())
+              .arg(QSysInfo::prettyProductName(), QString::fromLatin1(qVersion())));
+
+    SnapshotBench bench(options);
+    QList<RunResult> results;
+    bool allOk = true;
+    for (const RunSpec& spec : options.runs) {
+        print(QStringLiteral("Running %1) %2 ...\n\n").arg(spec.label, spec.title));
+        results.append(bench.run(spec));
+        print(ResultTable::runReport(results.constLast()) + QLatin1Char('\n'));
+        allOk = allOk && results.constLast().ok;
+    }
+    print(QStringLiteral("### Summary\n\n") + ResultTable::summary(results));
+    return allOk ? 0 : 2;
+}
