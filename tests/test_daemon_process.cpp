@@ -1,4 +1,7 @@
+// DaemonProcess: output to a log file, empty input, PID and kill, and a child that dies with its parent.
+
 #include "DaemonProcess.h"
+#include "support/EngineTestEnv.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -8,14 +11,10 @@
 #include <QTest>
 #include <QThread>
 
-namespace
-{
-bool processGone(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    // An orphan whose reaper is slow may linger as a zombie: it runs no more.
-    return !status.open(QIODevice::ReadOnly) || status.readAll().contains("State:\tZ");
-}
+using namespace Qt::StringLiterals;
+using EngineTestEnv::processGone;
+
+namespace {
 
 QByteArray readFile(const QString& path)
 {
@@ -24,6 +23,7 @@ QByteArray readFile(const QString& path)
 }
 
 const char* const ParentMode = "--start-child-and-hang";
+
 } // namespace
 
 class TestDaemonProcess : public QObject
@@ -31,148 +31,107 @@ class TestDaemonProcess : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void outputGoesToLogFile();
-    void largeOutputDoesNotBlock();
-    void inputIsEmpty();
-    void runningChildHasPidAndIsKilled();
-    void secondStartWhileRunningFails();
-    void missingProgramFails();
-    void destructorKillsChild();
-    void childDiesWithItsParent();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
+
+    void outputGoesToLogFile_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<qint64>("logSize");
+        QTest::addColumn<QByteArray>("logTail"); // after what the log held before
+        QTest::newRow("both streams, appended")
+            << u"echo out; echo err >&2; exit 3"_s << 3 << qint64(8 + 8) << "out\nerr\n"_ba;
+        // Far more than a pipe holds: with an unread pipe the child would never end.
+        QTest::newRow("large output does not block")
+            << u"head -c 2000000 /dev/zero; echo end"_s << 0 << qint64(8 + 2000004) << "end\n"_ba;
+        QTest::newRow("input is empty") << u"cat; echo eof"_s << 0 << qint64(8 + 4) << "eof\n"_ba;
+    }
+
+    void outputGoesToLogFile()
+    {
+        QFETCH(QString, script);
+        QFETCH(int, exitCode);
+        QFETCH(qint64, logSize);
+        QFETCH(QByteArray, logTail);
+        const QString log = m_dir->path() + u"/out.log"_s;
+        QFile earlier(log);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier\n") == 8);
+        earlier.close();
+        DaemonProcess process;
+        QString error;
+        QVERIFY2(process.start(u"/bin/sh"_s, {u"-c"_s, script}, log, &error), qPrintable(error));
+        QVERIFY(process.waitForExit(20000));
+        QVERIFY(!process.isRunning());
+        QCOMPARE(process.exitCode(), exitCode);
+        const QByteArray written = readFile(log);
+        QCOMPARE(written.size(), logSize);
+        QVERIFY(written.startsWith("earlier\n"));
+        QVERIFY(written.endsWith(logTail));
+    }
+
+    void lifeCycle()
+    {
+        qint64 pid = 0;
+        {
+            DaemonProcess process;
+            QString error;
+            QVERIFY(!process.start(m_dir->path() + u"/no-such-program"_s, {}, QString(), &error));
+            QVERIFY(!error.isEmpty() && !process.isRunning() && process.pid() == 0);
+
+            QVERIFY(process.start(u"sleep"_s, {u"30"_s}, QString()));
+            pid = process.pid();
+            QVERIFY(pid > 0 && process.isRunning() && !processGone(pid));
+            QVERIFY(!process.waitForExit(100));
+            // A second start while one runs fails and leaves it alone.
+            error.clear();
+            QVERIFY(!process.start(u"sleep"_s, {u"30"_s}, QString(), &error));
+            QVERIFY(!error.isEmpty());
+            QCOMPARE(process.pid(), pid);
+
+            process.kill();
+            QVERIFY(!process.isRunning() && processGone(pid));
+            QCOMPARE(process.exitCode(), -1);
+            QCOMPARE(process.pid(), qint64(0));
+            // Once it has ended, the object can start the next one; its destructor kills it.
+            QVERIFY(process.start(u"sleep"_s, {u"30"_s}, QString()));
+            QVERIFY(process.pid() != pid);
+            pid = process.pid();
+        }
+        QVERIFY(processGone(pid));
+    }
+
+    void childDiesWithItsParent()
+    {
+        // A copy of this test program starts a child through DaemonProcess, reports
+        // its PID and hangs; killing it hard must take the child along.
+        const QString pidFile = m_dir->path() + u"/child.pid"_s;
+        QProcess parent;
+        parent.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(ParentMode), pidFile});
+        QVERIFY(parent.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(pidFile).endsWith('\n'), 10000);
+        const qint64 childPid = readFile(pidFile).trimmed().toLongLong();
+        QVERIFY(childPid > 0);
+        QVERIFY(!processGone(childPid));
+
+        parent.kill();
+        QVERIFY(parent.waitForFinished(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(processGone(childPid), 5000);
+    }
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
-
-void TestDaemonProcess::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-}
-
-void TestDaemonProcess::outputGoesToLogFile()
-{
-    const QString log = m_dir->path() + QStringLiteral("/out.log");
-    QFile::remove(log);
-    {
-        QFile earlier(log);
-        QVERIFY(earlier.open(QIODevice::WriteOnly));
-        earlier.write("earlier\n");
-    }
-    DaemonProcess process;
-    QString error;
-    QVERIFY2(process.start(QStringLiteral("/bin/sh"),
-                           {QStringLiteral("-c"), QStringLiteral("echo out; echo err >&2; exit 3")}, log, &error),
-             qPrintable(error));
-    QVERIFY(process.waitForExit(10000));
-    QVERIFY(!process.isRunning());
-    QCOMPARE(process.exitCode(), 3);
-    QCOMPARE(readFile(log), QByteArray("earlier\nout\nerr\n"));
-}
-
-void TestDaemonProcess::largeOutputDoesNotBlock()
-{
-    // Far more than a pipe holds: with an unread pipe the child would never end.
-    const QString log = m_dir->path() + QStringLiteral("/big.log");
-    DaemonProcess process;
-    QVERIFY(process.start(QStringLiteral("/bin/sh"),
-                          {QStringLiteral("-c"), QStringLiteral("head -c 2000000 /dev/zero; echo end")}, log));
-    QVERIFY(process.waitForExit(20000));
-    QCOMPARE(process.exitCode(), 0);
-    QCOMPARE(QFileInfo(log).size(), 2000004);
-}
-
-void TestDaemonProcess::inputIsEmpty()
-{
-    const QString log = m_dir->path() + QStringLiteral("/in.log");
-    DaemonProcess process;
-    QVERIFY(process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("cat; echo eof")}, log));
-    QVERIFY(process.waitForExit(10000));
-    QCOMPARE(readFile(log), QByteArray("eof\n"));
-}
-
-void TestDaemonProcess::runningChildHasPidAndIsKilled()
-{
-    DaemonProcess process;
-    QCOMPARE(process.pid(), qint64(0));
-    QVERIFY(!process.isRunning());
-    QVERIFY(process.start(QStringLiteral("sleep"), {QStringLiteral("30")}, QString()));
-    const qint64 pid = process.pid();
-    QVERIFY(pid > 0);
-    QVERIFY(process.isRunning());
-    QVERIFY(!processGone(pid));
-    QVERIFY(!process.waitForExit(100));
-
-    process.kill();
-    QVERIFY(!process.isRunning());
-    QVERIFY(processGone(pid));
-    QCOMPARE(process.exitCode(), -1);
-    QCOMPARE(process.pid(), qint64(0));
-}
-
-void TestDaemonProcess::secondStartWhileRunningFails()
-{
-    DaemonProcess process;
-    QVERIFY(process.start(QStringLiteral("sleep"), {QStringLiteral("30")}, QString()));
-    const qint64 pid = process.pid();
-    QString error;
-    QVERIFY(!process.start(QStringLiteral("sleep"), {QStringLiteral("30")}, QString(), &error));
-    QVERIFY(!error.isEmpty());
-    QCOMPARE(process.pid(), pid);
-    process.kill();
-
-    // Once it has ended, the object can start the next one.
-    QVERIFY(process.start(QStringLiteral("sleep"), {QStringLiteral("30")}, QString()));
-    QVERIFY(process.pid() != pid);
-}
-
-void TestDaemonProcess::missingProgramFails()
-{
-    DaemonProcess process;
-    QString error;
-    QVERIFY(!process.start(m_dir->path() + QStringLiteral("/no-such-program"), {}, QString(), &error));
-    QVERIFY(!error.isEmpty());
-    QVERIFY(!process.isRunning());
-    QCOMPARE(process.pid(), qint64(0));
-}
-
-void TestDaemonProcess::destructorKillsChild()
-{
-    qint64 pid = 0;
-    {
-        DaemonProcess process;
-        QVERIFY(process.start(QStringLiteral("sleep"), {QStringLiteral("30")}, QString()));
-        pid = process.pid();
-        QVERIFY(!processGone(pid));
-    }
-    QVERIFY(processGone(pid));
-}
-
-void TestDaemonProcess::childDiesWithItsParent()
-{
-    // A copy of this test program starts a child through DaemonProcess, reports
-    // its PID and hangs; killing it hard must take the child along.
-    const QString pidFile = m_dir->path() + QStringLiteral("/child.pid");
-    QProcess parent;
-    parent.start(QCoreApplication::applicationFilePath(), {QString::fromLatin1(ParentMode), pidFile});
-    QVERIFY(parent.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(readFile(pidFile).endsWith('\n'), 10000);
-    const qint64 childPid = readFile(pidFile).trimmed().toLongLong();
-    QVERIFY(childPid > 0);
-    QVERIFY(!processGone(childPid));
-
-    parent.kill();
-    QVERIFY(parent.waitForFinished(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(processGone(childPid), 5000);
-}
 
 int main(int argc, char** argv)
 {
     if (argc == 3 && qstrcmp(argv[1], ParentMode) == 0) {
         QCoreApplication app(argc, argv);
         DaemonProcess child;
-        if (!child.start(QStringLiteral("sleep"), {QStringLiteral("60")}, QString()))
+        if (!child.start(u"sleep"_s, {u"60"_s}, QString()))
             return 1;
         QFile pidFile(QString::fromLocal8Bit(argv[2]));
         if (!pidFile.open(QIODevice::WriteOnly))

@@ -45,91 +45,70 @@ class TestIncomingCallAlert : public QObject
 {
     Q_OBJECT
 private slots:
-    void showsOnePopup();
-    void unloadIsImmediate();
-    void unloadThenShowInOneTick();
-    void answerBringsTheWindowBack();
-    void slideOutUnloads();
-    void startRingPlays();
+    void showsOnePopup()
+    {
+        Rig rig;
+        QSignalSpy shown(&rig.alert, &IncomingCallAlert::popupShown);
+        rig.alert.showPopup();
+        QVERIFY(rig.alert.popup());
+        QVERIFY(rig.alert.popup()->isVisible());
+        RingPopup* first = rig.alert.popup();
+        rig.alert.showPopup();
+        QCOMPARE(rig.alert.popup(), first);
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(visibleRingPopups(), 1);
+        rig.alert.startRing();
+        QCOMPARE(rig.player.commands, (QStringList{QStringLiteral("close"), QStringLiteral("open /opt/qz/ring.wav"),
+                                                   QStringLiteral("play")}));
+    }
+
+    void unloadIsImmediateAndNewPopupFollows()
+    {
+        Rig rig;
+        rig.alert.showPopup();
+        QPointer<RingPopup> old = rig.alert.popup();
+        QVERIFY(old->Timer1()->isActive()); // still rising
+        rig.alert.unloadPopup();
+        QVERIFY(!rig.alert.popup());
+        QVERIFY(!old->isVisible()); // at once, no slide
+        QVERIFY(!old->Timer1()->isActive());
+        rig.alert.unloadPopup(); // nothing loaded: nothing happens
+        QVERIFY(rig.engine.calls.isEmpty());
+
+        // "offhook" and "Incoming call" in one status text: the old popup goes, a new one comes.
+        rig.alert.showPopup();
+        QVERIFY(rig.alert.popup() && rig.alert.popup() != old.data());
+        QVERIFY(rig.alert.popup()->isVisible());
+        QCOMPARE(rig.alert.popup()->slide().SlidePhase(), 1);
+        QTRY_VERIFY(old.isNull());
+        QCOMPARE(visibleRingPopups(), 1);
+    }
+
+    void answerBringsTheWindowBack()
+    {
+        Rig rig;
+        rig.view.inTray = true;
+        rig.alert.showPopup();
+        QTest::mouseClick(rig.alert.popup()->iCmd(1), Qt::LeftButton);
+        QCOMPARE(rig.engine.calls, QStringList{QStringLiteral("answer")});
+        QVERIFY(rig.view.restored);
+        QVERIFY(!rig.view.inTray);
+    }
+
+    void slideOutUnloads()
+    {
+        Rig rig;
+        rig.alert.showPopup();
+        QPointer<RingPopup> popup = rig.alert.popup();
+        QTRY_VERIFY(!popup->Timer1()->isActive());
+        QTest::mouseClick(popup->iCmd(0), Qt::LeftButton);
+        QCOMPARE(rig.engine.calls, QStringList{QStringLiteral("terminate")});
+        QVERIFY(rig.alert.popup()); // still loaded while sliding down
+        QTRY_VERIFY(!rig.alert.popup());
+        QTRY_VERIFY(popup.isNull());
+        QVERIFY(!rig.view.restored);
+    }
 };
-
-void TestIncomingCallAlert::showsOnePopup()
-{
-    Rig rig;
-    QSignalSpy shown(&rig.alert, &IncomingCallAlert::popupShown);
-    rig.alert.showPopup();
-    QVERIFY(rig.alert.popup());
-    QVERIFY(rig.alert.popup()->isVisible());
-    RingPopup* first = rig.alert.popup();
-    rig.alert.showPopup();
-    QCOMPARE(rig.alert.popup(), first);
-    QCOMPARE(shown.count(), 1);
-    QCOMPARE(visibleRingPopups(), 1);
-}
-
-void TestIncomingCallAlert::unloadIsImmediate()
-{
-    Rig rig;
-    rig.alert.showPopup();
-    QPointer<RingPopup> popup = rig.alert.popup();
-    QVERIFY(popup->Timer1()->isActive()); // still rising
-    rig.alert.unloadPopup();
-    QVERIFY(!rig.alert.popup());
-    QVERIFY(!popup->isVisible()); // at once, no slide
-    QVERIFY(!popup->Timer1()->isActive());
-    QTRY_VERIFY(popup.isNull());
-    rig.alert.unloadPopup(); // nothing loaded: nothing happens
-    QVERIFY(rig.engine.calls.isEmpty());
-}
-
-void TestIncomingCallAlert::unloadThenShowInOneTick()
-{
-    // "offhook" and "Incoming call" in one status text: the old popup goes, a new one comes.
-    Rig rig;
-    rig.alert.showPopup();
-    QPointer<RingPopup> old = rig.alert.popup();
-    rig.alert.unloadPopup();
-    rig.alert.showPopup();
-    QVERIFY(rig.alert.popup());
-    QVERIFY(rig.alert.popup() != old.data());
-    QVERIFY(rig.alert.popup()->isVisible());
-    QCOMPARE(rig.alert.popup()->slide().SlidePhase(), 1);
-    QTRY_VERIFY(old.isNull());
-    QCOMPARE(visibleRingPopups(), 1);
-}
-
-void TestIncomingCallAlert::answerBringsTheWindowBack()
-{
-    Rig rig;
-    rig.view.inTray = true;
-    rig.alert.showPopup();
-    QTest::mouseClick(rig.alert.popup()->iCmd(1), Qt::LeftButton);
-    QCOMPARE(rig.engine.calls, QStringList{QStringLiteral("answer")});
-    QVERIFY(rig.view.restored);
-    QVERIFY(!rig.view.inTray);
-}
-
-void TestIncomingCallAlert::slideOutUnloads()
-{
-    Rig rig;
-    rig.alert.showPopup();
-    QPointer<RingPopup> popup = rig.alert.popup();
-    QTRY_VERIFY(!popup->Timer1()->isActive());
-    QTest::mouseClick(popup->iCmd(0), Qt::LeftButton);
-    QCOMPARE(rig.engine.calls, QStringList{QStringLiteral("terminate")});
-    QVERIFY(rig.alert.popup()); // still loaded while sliding down
-    QTRY_VERIFY(!rig.alert.popup());
-    QTRY_VERIFY(popup.isNull());
-    QVERIFY(!rig.view.restored);
-}
-
-void TestIncomingCallAlert::startRingPlays()
-{
-    Rig rig;
-    rig.alert.startRing();
-    QCOMPARE(rig.player.commands, (QStringList{QStringLiteral("close"), QStringLiteral("open /opt/qz/ring.wav"),
-                                               QStringLiteral("play")}));
-}
 
 QTEST_MAIN(TestIncomingCallAlert)
 #include "test_incomingcallalert.moc"

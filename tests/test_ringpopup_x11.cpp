@@ -15,85 +15,66 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
+using namespace Qt::StringLiterals;
 
 namespace {
-
-/// A child process killed by PID when the guard goes away.
-struct ChildGuard
-{
-    std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
-    ~ChildGuard()
-    {
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(3000);
-        }
-    }
-};
 
 struct XServer
 {
     QTemporaryDir home;
-    ChildGuard xvfb;
-    ChildGuard wm;
+    QProcess xvfb;
+    QProcess wm;
     QByteArray display;
     bool hasWindowManager = false;
     QString problem;
 
+    ~XServer()
+    {
+        for (QProcess* child : {&wm, &xvfb}) {
+            child->kill();
+            child->waitForFinished(3000);
+        }
+    }
+
     bool start()
     {
-        const QString xvfbPath = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
+        const QString xvfbPath = QStandardPaths::findExecutable(u"Xvfb"_s);
         if (xvfbPath.isEmpty()) {
-            problem = QStringLiteral("Xvfb is not installed");
+            problem = u"Xvfb is not installed"_s;
             return false;
         }
         // -displayfd: the server picks a free display and writes its number to our stdout.
-        xvfb.process->start(xvfbPath, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                       QStringLiteral("0"), QStringLiteral("1280x800x24"),
-                                       QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        if (!xvfb.process->waitForStarted(5000)) {
-            problem = QStringLiteral("Xvfb did not start");
-            return false;
-        }
+        xvfb.start(xvfbPath,
+                   {u"-displayfd"_s, u"1"_s, u"-screen"_s, u"0"_s, u"1280x800x24"_s, u"-nolisten"_s, u"tcp"_s});
         QByteArray out;
-        while (!out.contains('\n') && xvfb.process->waitForReadyRead(10000))
-            out += xvfb.process->readAllStandardOutput();
+        while (xvfb.waitForStarted(5000) && !out.contains('\n') && xvfb.waitForReadyRead(10000))
+            out += xvfb.readAllStandardOutput();
         bool ok = false;
         const int number = out.trimmed().toInt(&ok);
         if (!ok) {
-            problem = QStringLiteral("Xvfb named no display");
+            problem = u"Xvfb named no display"_s;
             return false;
         }
         display = ":" + QByteArray::number(number);
-
-        const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
+        const QString openbox = QStandardPaths::findExecutable(u"openbox"_s);
         if (openbox.isEmpty())
             return true;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("DISPLAY"), QString::fromLatin1(display));
-        env.insert(QStringLiteral("HOME"), home.path());
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), home.filePath(QStringLiteral("cache")));
-        wm.process->setProcessEnvironment(env);
-        wm.process->start(openbox, {QStringLiteral("--sm-disable")});
-        hasWindowManager = wm.process->waitForStarted(5000) && waitForWindowManager(env);
-        return true;
-    }
-
-    /// openbox announces itself on the root window once it manages the screen.
-    bool waitForWindowManager(const QProcessEnvironment& env)
-    {
-        for (int i = 0; i < 100; ++i) {
+        env.insert(u"DISPLAY"_s, QString::fromLatin1(display));
+        env.insert(u"HOME"_s, home.path());
+        env.insert(u"XDG_CONFIG_HOME"_s, home.filePath(u"config"_s));
+        env.insert(u"XDG_CACHE_HOME"_s, home.filePath(u"cache"_s));
+        wm.setProcessEnvironment(env);
+        wm.start(openbox, {u"--sm-disable"_s});
+        // openbox announces itself on the root window once it manages the screen.
+        for (int i = 0; i < 100 && wm.waitForStarted(5000) && !hasWindowManager; ++i) {
             QProcess xprop;
             xprop.setProcessEnvironment(env);
-            xprop.start(QStringLiteral("xprop"), {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
-            xprop.waitForFinished(3000);
-            if (xprop.readAllStandardOutput().contains("window id"))
-                return true;
+            xprop.start(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s});
+            hasWindowManager = xprop.waitForFinished(3000) && xprop.readAllStandardOutput().contains("window id");
             QThread::msleep(50);
         }
-        return false;
+        return true;
     }
 };
 
@@ -102,9 +83,8 @@ XServer* g_server = nullptr;
 QString xprop(WId window)
 {
     QProcess p;
-    p.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window), QStringLiteral("WM_HINTS"),
-                                      QStringLiteral("_NET_WM_USER_TIME"), QStringLiteral("_NET_WM_WINDOW_TYPE"),
-                                      QStringLiteral("_NET_WM_STATE"), QStringLiteral("WM_TRANSIENT_FOR")});
+    p.start(u"xprop"_s, {u"-id"_s, QString::number(window), u"WM_HINTS"_s, u"_NET_WM_USER_TIME"_s,
+                         u"_NET_WM_WINDOW_TYPE"_s, u"_NET_WM_STATE"_s, u"WM_TRANSIENT_FOR"_s});
     p.waitForFinished(5000);
     return QString::fromLocal8Bit(p.readAllStandardOutput());
 }
@@ -115,64 +95,60 @@ class TestRingPopupX11 : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void windowManagerHints();
-    void typingGoesOnWhileThePopupRises();
+    void initTestCase()
+    {
+        if (!g_server->problem.isEmpty())
+            QSKIP(qPrintable(g_server->problem));
+        QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
+    }
+
+    void windowManagerHints()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
+            QSKIP("xprop is not installed");
+        FakeSipEngine engine;
+        RingPopup popup(engine);
+        popup.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&popup));
+        const QString props = xprop(popup.winId());
+        QVERIFY2(props.contains(QLatin1String("Client accepts input or input focus: False")), qPrintable(props));
+        QVERIFY2(props.contains(QLatin1String("_NET_WM_USER_TIME(CARDINAL) = 0")), qPrintable(props));
+        QVERIFY2(props.contains(QLatin1String("_NET_WM_WINDOW_TYPE_UTILITY")), qPrintable(props));
+        QVERIFY2(props.contains(QLatin1String("_NET_WM_STATE_ABOVE")), qPrintable(props));
+        // Qt gives a tool window no skip-taskbar state but makes it transient (for the client leader); task bars
+        // leave transient and utility windows out.
+        QVERIFY2(props.contains(QLatin1String("WM_TRANSIENT_FOR(WINDOW): window id #")), qPrintable(props));
+    }
+
+    void typingGoesOnWhileThePopupRises()
+    {
+        if (!g_server->hasWindowManager)
+            QSKIP("no window manager (openbox) to hand out the focus");
+        QWidget typing;
+        typing.setWindowTitle(QStringLiteral("typing"));
+        auto* edit = new QLineEdit(&typing);
+        typing.resize(400, 100);
+        typing.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&typing));
+        typing.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&typing));
+        edit->setFocus();
+        QTest::keyClicks(edit, QStringLiteral("10"));
+
+        FakeSipEngine engine;
+        RingPopup popup(engine);
+        popup.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&popup));
+        QTRY_VERIFY(!popup.Timer1()->isActive()); // the whole rise, with the window manager's events coming in
+        // openbox gives the focus to a new normal window but, hints or not, not to a tool window: here this
+        // guards the window kind, and windowManagerHints the hints other window managers go by.
+        QVERIFY(!popup.isActiveWindow());
+        QCOMPARE(QApplication::activeWindow(), &typing);
+        QCOMPARE(QApplication::focusWidget(), edit);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("1"));
+        QCOMPARE(edit->text(), QStringLiteral("101"));
+    }
 };
-
-void TestRingPopupX11::initTestCase()
-{
-    if (!g_server->problem.isEmpty())
-        QSKIP(qPrintable(g_server->problem));
-    QCOMPARE(QGuiApplication::platformName(), QStringLiteral("xcb"));
-}
-
-void TestRingPopupX11::windowManagerHints()
-{
-    if (QStandardPaths::findExecutable(QStringLiteral("xprop")).isEmpty())
-        QSKIP("xprop is not installed");
-    FakeSipEngine engine;
-    RingPopup popup(engine);
-    popup.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&popup));
-    const QString props = xprop(popup.winId());
-    QVERIFY2(props.contains(QLatin1String("Client accepts input or input focus: False")), qPrintable(props));
-    QVERIFY2(props.contains(QLatin1String("_NET_WM_USER_TIME(CARDINAL) = 0")), qPrintable(props));
-    QVERIFY2(props.contains(QLatin1String("_NET_WM_WINDOW_TYPE_UTILITY")), qPrintable(props));
-    QVERIFY2(props.contains(QLatin1String("_NET_WM_STATE_ABOVE")), qPrintable(props));
-    // Qt gives a tool window no skip-taskbar state but makes it transient (for the client leader); task bars
-    // leave transient and utility windows out.
-    QVERIFY2(props.contains(QLatin1String("WM_TRANSIENT_FOR(WINDOW): window id #")), qPrintable(props));
-}
-
-void TestRingPopupX11::typingGoesOnWhileThePopupRises()
-{
-    if (!g_server->hasWindowManager)
-        QSKIP("no window manager (openbox) to hand out the focus");
-    QWidget typing;
-    typing.setWindowTitle(QStringLiteral("typing"));
-    auto* edit = new QLineEdit(&typing);
-    typing.resize(400, 100);
-    typing.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&typing));
-    typing.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&typing));
-    edit->setFocus();
-    QTest::keyClicks(edit, QStringLiteral("10"));
-
-    FakeSipEngine engine;
-    RingPopup popup(engine);
-    popup.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&popup));
-    QTRY_VERIFY(!popup.Timer1()->isActive()); // the whole rise, with the window manager's events coming in
-    // openbox gives the focus to a new normal window but, hints or not, not to a tool window: here this
-    // guards the window kind, and windowManagerHints the hints other window managers go by.
-    QVERIFY(!popup.isActiveWindow());
-    QCOMPARE(QApplication::activeWindow(), &typing);
-    QCOMPARE(QApplication::focusWidget(), edit);
-    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("1"));
-    QCOMPARE(edit->text(), QStringLiteral("101"));
-}
 
 int main(int argc, char** argv)
 {

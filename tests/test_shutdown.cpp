@@ -4,31 +4,17 @@
 #include "FakeChildProcessRunner.h"
 #include "FakeSettingsStore.h"
 #include "FakeSipEngine.h"
-#include "Logger.h"
+#include "RecordingLogger.h"
 #include "ShellRunner.h"
 #include "ShutdownSequence.h"
 
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-class JournalLogger : public Logger
-{
-public:
-    explicit JournalLogger(QStringList& journal)
-        : m_journal(journal)
-    {
-    }
-    void WriteLog(const QString& text) override
-    {
-        entries.append(text);
-        m_journal.append(QStringLiteral("log:") + text);
-    }
-    QStringList entries;
-
-private:
-    QStringList& m_journal;
-};
+using Settings = QMap<QString, QString>;
 
 class FakeHost : public ShutdownHost
 {
@@ -37,8 +23,8 @@ public:
         : m_journal(journal)
     {
     }
-    void stopSnapshotTimer() override { m_journal.append(QStringLiteral("host:timer1 stop")); }
-    void processPendingEvents() override { m_journal.append(QStringLiteral("host:events")); }
+    void stopSnapshotTimer() override { m_journal.append(u"host:timer1 stop"_s); }
+    void processPendingEvents() override { m_journal.append(u"host:events"_s); }
     int windowState() const override { return state; }
     void windowFrameTwips(double* l, double* t, double* w, double* h) const override
     {
@@ -47,10 +33,10 @@ public:
         *w = frame[2];
         *h = frame[3];
     }
-    void closeOtherWindows() override { m_journal.append(QStringLiteral("host:close others")); }
+    void closeOtherWindows() override { m_journal.append(u"host:close others"_s); }
 
     int state = 0;
-    double frame[4] = {1500, 750, 9000, 7000};
+    QList<double> frame{1500, 750, 9000, 7000};
 
 private:
     QStringList& m_journal;
@@ -60,22 +46,19 @@ struct Rig
 {
     QStringList journal;
     ConsoleState state;
-    JournalLogger log{journal};
+    RecordingLogger log;
     FakeSipEngine engine;
     FakeChildProcessRunner processes;
     ShellRunner shell{log, processes};
     FakeSettingsStore settings;
     FakeHost host{journal};
-    int daemonStops = 0;
-    ShutdownSequence shutdown{ShutdownContext{state, log, engine, shell, settings, QStringLiteral("/opt/qz"),
-                                              [this]() {
-                                                  ++daemonStops;
-                                                  journal.append(QStringLiteral("daemon:stop"));
-                                              }},
+    ShutdownSequence shutdown{ShutdownContext{state, log, engine, shell, settings, u"/opt/qz"_s,
+                                              [this]() { journal.append(u"daemon:stop"_s); }},
                               host};
 
     Rig()
     {
+        log.journal = &journal;
         engine.journal = &journal;
         processes.journal = &journal;
         processes.script = [](const FakeChildProcessRunner::Run&) {
@@ -93,103 +76,72 @@ class TestShutdown : public QObject
 {
     Q_OBJECT
 private slots:
-    void orderOfSteps();
-    void placementNormal();
-    void placementMaximised();
-    void nothingSavedWhenMinimised();
-    void missingShellIsLoggedAndDaemonStillStopped();
-    void runsOnce();
-    void wholeTwipsHaveNoSeparator();
+    void orderOfSteps()
+    {
+        Rig rig;
+        rig.shutdown.Form_Unload();
+        QCOMPARE(rig.state.exiting, 1);
+        QCOMPARE(rig.journal, (QStringList{u"host:timer1 stop"_s, u"host:events"_s, u"log:close"_s, u"engine:close"_s,
+                                           u"run:/opt/qz/lp/linphonecsh exit"_s, u"log:bye"_s, u"daemon:stop"_s,
+                                           u"host:close others"_s}));
+        QCOMPARE(rig.processes.runs.size(), 1);
+        QVERIFY(rig.processes.runs.first().wantStdOut);
+        QVERIFY(rig.processes.runs.first().wantStdErr);
+        // "close" and the exit output are the run's last two log entries.
+        QCOMPARE(rig.log.entries, (QStringList{u"close"_s, u"bye"_s}));
+    }
+
+    void placement_data()
+    {
+        QTest::addColumn<int>("windowState");
+        QTest::addColumn<QList<double>>("frame");
+        QTest::addColumn<Settings>("saved"); // on top of wleft 300 stored before
+
+        QTest::newRow("normal") << 0 << QList<double>{1500, 750, 9000, 7000}
+                                << Settings{{u"wstate"_s, u"0"_s}, {u"wleft"_s, u"1500"_s}, {u"wtop"_s, u"750"_s},
+                                            {u"wwidth"_s, u"9000"_s}, {u"wheight"_s, u"7000"_s}};
+        // Whole twips without group separators: start-up reads the text back as a number.
+        QTest::newRow("maximised") << 2 << QList<double>{-120, -120, 19440, 12240}
+                                   << Settings{{u"wstate"_s, u"2"_s}, {u"wleft"_s, u"-120"_s}, {u"wtop"_s, u"-120"_s},
+                                               {u"wwidth"_s, u"19440"_s}, {u"wheight"_s, u"12240"_s}};
+        QTest::newRow("minimised: nothing written")
+            << 1 << QList<double>{0, 0, 0, 0} << Settings{{u"wleft"_s, u"300"_s}};
+    }
+
+    void placement()
+    {
+        QFETCH(int, windowState);
+        QFETCH(QList<double>, frame);
+        QFETCH(Settings, saved);
+        Rig rig;
+        rig.host.state = windowState;
+        rig.host.frame = frame;
+        rig.settings.values.insert(u"wleft"_s, u"300"_s);
+        rig.shutdown.Form_Unload();
+        QCOMPARE(rig.settings.values, saved);
+        QVERIFY(rig.log.entries.contains(u"close"_s));
+        QCOMPARE(ShutdownSequence::placementText(12345), u"12345"_s);
+    }
+
+    void missingShellIsLoggedAndDaemonStillStopped()
+    {
+        Rig rig;
+        rig.processes.script = [](const FakeChildProcessRunner::Run&) { return ChildRunResult{}; };
+        rig.shutdown.Form_Unload();
+        QCOMPARE(rig.log.entries.last(), u"Failed to create process, check the path of the command line."_s);
+        QCOMPARE(rig.journal.count(u"daemon:stop"_s), 1);
+    }
+
+    void runsOnce()
+    {
+        Rig rig;
+        rig.shutdown.Form_Unload();
+        rig.shutdown.Form_Unload();
+        QCOMPARE(rig.log.entries.count(u"close"_s), 1);
+        QCOMPARE(rig.processes.runs.size(), 1);
+        QVERIFY(rig.shutdown.hasRun());
+    }
 };
-
-void TestShutdown::orderOfSteps()
-{
-    Rig rig;
-    rig.shutdown.Form_Unload();
-    QCOMPARE(rig.state.exiting, 1);
-    const QStringList expected = {
-        QStringLiteral("host:timer1 stop"),
-        QStringLiteral("host:events"),
-        QStringLiteral("log:close"),
-        QStringLiteral("engine:close"),
-        QStringLiteral("run:/opt/qz/lp/linphonecsh exit"),
-        QStringLiteral("log:bye"),
-        QStringLiteral("daemon:stop"),
-        QStringLiteral("host:close others"),
-    };
-    QCOMPARE(rig.journal, expected);
-    QCOMPARE(rig.processes.runs.size(), 1);
-    QVERIFY(rig.processes.runs.first().wantStdOut);
-    QVERIFY(rig.processes.runs.first().wantStdErr);
-    // "close" and the exit output are the run's last two log entries.
-    QCOMPARE(rig.log.entries.mid(rig.log.entries.size() - 2), (QStringList{QStringLiteral("close"), QStringLiteral("bye")}));
-}
-
-void TestShutdown::placementNormal()
-{
-    Rig rig;
-    rig.shutdown.Form_Unload();
-    QCOMPARE(rig.settings.values.value(QStringLiteral("wstate")), QStringLiteral("0"));
-    QCOMPARE(rig.settings.values.value(QStringLiteral("wleft")), QStringLiteral("1500"));
-    QCOMPARE(rig.settings.values.value(QStringLiteral("wtop")), QStringLiteral("750"));
-    QCOMPARE(rig.settings.values.value(QStringLiteral("wwidth")), QStringLiteral("9000"));
-    QCOMPARE(rig.settings.values.value(QStringLiteral("wheight")), QStringLiteral("7000"));
-}
-
-void TestShutdown::placementMaximised()
-{
-    Rig rig;
-    rig.host.state = 2;
-    rig.host.frame[0] = -120;
-    rig.host.frame[1] = -120;
-    rig.host.frame[2] = 19440;
-    rig.host.frame[3] = 12240;
-    rig.shutdown.Form_Unload();
-    QCOMPARE(rig.settings.values.value(QStringLiteral("wstate")), QStringLiteral("2"));
-    QCOMPARE(rig.settings.values.value(QStringLiteral("wleft")), QStringLiteral("-120"));
-    QCOMPARE(rig.settings.values.value(QStringLiteral("wwidth")), QStringLiteral("19440"));
-}
-
-void TestShutdown::nothingSavedWhenMinimised()
-{
-    Rig rig;
-    rig.host.state = 1;
-    rig.settings.values.insert(QStringLiteral("wleft"), QStringLiteral("300"));
-    rig.shutdown.Form_Unload();
-    QCOMPARE(rig.settings.values.size(), 1);
-    QCOMPARE(rig.settings.values.value(QStringLiteral("wleft")), QStringLiteral("300"));
-    QVERIFY(rig.log.entries.contains(QStringLiteral("close")));
-}
-
-void TestShutdown::missingShellIsLoggedAndDaemonStillStopped()
-{
-    Rig rig;
-    rig.processes.script = [](const FakeChildProcessRunner::Run&) {
-        ChildRunResult r;
-        r.started = false;
-        return r;
-    };
-    rig.shutdown.Form_Unload();
-    QCOMPARE(rig.log.entries.last(), QStringLiteral("Failed to create process, check the path of the command line."));
-    QCOMPARE(rig.daemonStops, 1);
-}
-
-void TestShutdown::runsOnce()
-{
-    Rig rig;
-    rig.shutdown.Form_Unload();
-    rig.shutdown.Form_Unload();
-    QCOMPARE(rig.log.entries.count(QStringLiteral("close")), 1);
-    QCOMPARE(rig.processes.runs.size(), 1);
-    QVERIFY(rig.shutdown.hasRun());
-}
-
-void TestShutdown::wholeTwipsHaveNoSeparator()
-{
-    // Start-up reads the text back as a number: no group separators.
-    QCOMPARE(ShutdownSequence::placementText(12345), QStringLiteral("12345"));
-    QCOMPARE(ShutdownSequence::placementText(-45), QStringLiteral("-45"));
-}
 
 QTEST_GUILESS_MAIN(TestShutdown)
 #include "test_shutdown.moc"

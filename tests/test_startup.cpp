@@ -7,35 +7,19 @@
 #include "FakeScheduler.h"
 #include "FakeSettingsStore.h"
 #include "FakeSipEngine.h"
-#include "Logger.h"
+#include "RecordingLogger.h"
 #include "ShellRunner.h"
 #include "StartupSequence.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-class JournalLogger : public Logger
-{
-public:
-    explicit JournalLogger(QStringList& journal)
-        : m_journal(journal)
-    {
-    }
-    void WriteLog(const QString& text) override
-    {
-        // What the log file would show: NULs as blanks, blanks trimmed.
-        QString shown = text;
-        shown.replace(QChar(0), QLatin1Char(' '));
-        entries.append(shown.trimmed());
-        m_journal.append(QStringLiteral("log:") + entries.last());
-    }
-    QStringList entries;
-
-private:
-    QStringList& m_journal;
-};
+using Settings = QMap<QString, QString>;
+using CodecReply = std::function<QString(int index, int attempt)>;
 
 class FakeHost : public StartupHost
 {
@@ -44,23 +28,23 @@ public:
         : m_journal(journal)
     {
     }
-    void showOsVersionError() override { m_journal.append(QStringLiteral("host:osError")); }
-    void showSplash() override { m_journal.append(QStringLiteral("host:splash")); }
-    void showStartupError(const QString& text) override { m_journal.append(QStringLiteral("host:error ") + text); }
-    void openCallSockets() override { m_journal.append(QStringLiteral("host:callSockets")); }
-    void createHttpClient() override { m_journal.append(QStringLiteral("host:http")); }
+    void showOsVersionError() override { m_journal.append(u"host:osError"_s); }
+    void showSplash() override { m_journal.append(u"host:splash"_s); }
+    void showStartupError(const QString& text) override { m_journal.append(u"host:error "_s + text); }
+    void openCallSockets() override { m_journal.append(u"host:callSockets"_s); }
+    void createHttpClient() override { m_journal.append(u"host:http"_s); }
     void fetchFirstPicture(const QString& url, std::function<void()> done) override
     {
-        m_journal.append(QStringLiteral("host:picture ") + url);
+        m_journal.append(u"host:picture "_s + url);
         done();
     }
-    void startSnapshotTimer() override { m_journal.append(QStringLiteral("host:timer1")); }
+    void startSnapshotTimer() override { m_journal.append(u"host:timer1"_s); }
     void applyPlacement(const WindowPlacement& p) override
     {
         placement = p;
-        m_journal.append(QStringLiteral("host:placement"));
+        m_journal.append(u"host:placement"_s);
     }
-    void startupFinished() override { m_journal.append(QStringLiteral("host:finished")); }
+    void startupFinished() override { m_journal.append(u"host:finished"_s); }
 
     WindowPlacement placement;
 
@@ -75,7 +59,7 @@ struct Rig
     QStringList journal;
     ConfigRecord record;
     ConsoleState state;
-    JournalLogger log{journal};
+    RecordingLogger log;
     FakeSipEngine engine;
     FakeChildProcessRunner processes;
     ShellRunner shell{log, processes};
@@ -89,6 +73,7 @@ struct Rig
 
     Rig()
     {
+        log.journal = &journal;
         engine.journal = &journal;
         processes.journal = &journal;
     }
@@ -101,21 +86,32 @@ struct Rig
         return startup->start();
     }
 
-    void writeConfig(const ConfigRecord& r)
+    /// The whole start-up, every wait run.
+    void run()
     {
-        QString error;
-        QVERIFY2(ConfigFile::writeFile(ConfigFile::configPath(dir.path()), r, &error), qPrintable(error));
+        QCOMPARE(start(), StartupSequence::Outcome::Running);
+        scheduler.runAll();
+        QVERIFY(startup->isFinished());
     }
 
-    QStringList journalWith(const QString& prefix) const
+    QByteArray writeConfig(const ConfigRecord& r)
     {
-        QStringList out;
-        for (const QString& e : journal)
-            if (e.startsWith(prefix))
-                out.append(e);
-        return out;
+        const QString path = ConfigFile::configPath(dir.path());
+        QString error;
+        QFile f(path);
+        return ConfigFile::writeFile(path, r, &error) && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 };
+
+ConfigRecord withServer(qint16 useSipServer, const QString& password)
+{
+    ConfigRecord r = ConfigRecord::defaults();
+    r.serverAddress = u"127.0.0.1:5080 "_s;
+    r.userId = u"100"_s;
+    r.password = password;
+    r.useSipServer = useSipServer;
+    return r;
+}
 
 } // namespace
 
@@ -123,320 +119,213 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void systemCheck_data();
-    void systemCheck();
-    void refusedSystemRunsNothing();
-    void secondInstanceEndsSilently();
-    void exitingFlagEndsSilently();
-    void defaultsWithoutFileAndOrderOfSteps();
-    void codecAnswersAtFirstAttempt();
-    void codecNeverAnswers();
-    void codecAnswersAtFourthAttempt();
-    void logShowsStaleTailOfLongerReply();
-    void noRegistrationWithoutServerFlag();
-    void registrationWithServerFlag();
-    void placementDefaults();
-    void placementStored();
-    void placementMinimisedKeepsDesign();
-    void placementUnusableTextFallsBack();
-    void stationZeroForcedActiveInMemoryOnly();
-    void startTwiceRunsOnce();
-};
+    void checksBeforeTheSteps_data()
+    {
+        QTest::addColumn<OsVersion>("os"); // runs above 5, or 5 with a minor version of 1 or more
+        QTest::addColumn<int>("why");      // 1: another instance runs; 2: shutdown has begun
+        QTest::addColumn<StartupSequence::Outcome>("outcome");
+        QTest::addColumn<QString>("journal"); // its first entry; none when empty
+        using O = StartupSequence::Outcome;
+        QTest::newRow("system 4.9") << OsVersion{4, 9} << 0 << O::RefusedSystem << u"host:osError"_s;
+        QTest::newRow("system 5.0") << OsVersion{5, 0} << 0 << O::RefusedSystem << u"host:osError"_s;
+        QTest::newRow("system 5.1") << OsVersion{5, 1} << 0 << O::Running << u"host:splash"_s;
+        QTest::newRow("system 6.0") << OsVersion{6, 0} << 0 << O::Running << u"host:splash"_s;
+        QTest::newRow("second instance, silently") << OsVersion{10, 0} << 1 << O::AlreadyRunning << QString();
+        QTest::newRow("exiting, silently") << OsVersion{10, 0} << 2 << O::AlreadyRunning << QString();
+    }
 
-void TestStartup::systemCheck_data()
-{
-    QTest::addColumn<int>("major");
-    QTest::addColumn<int>("minor");
-    QTest::addColumn<bool>("supported");
-    QTest::newRow("4.9") << 4 << 9 << false;
-    QTest::newRow("5.0") << 5 << 0 << false;
-    QTest::newRow("5.1") << 5 << 1 << true;
-    QTest::newRow("5.2") << 5 << 2 << true;
-    QTest::newRow("6.0") << 6 << 0 << true;
-    QTest::newRow("10.0") << 10 << 0 << true;
-}
+    void checksBeforeTheSteps()
+    {
+        QFETCH(OsVersion, os);
+        QFETCH(int, why);
+        QFETCH(StartupSequence::Outcome, outcome);
+        QFETCH(QString, journal);
+        Rig rig;
+        rig.os = os;
+        rig.otherInstance = why == 1;
+        rig.state.exiting = why == 2 ? 1 : 0;
+        QCOMPARE(rig.start(), outcome);
+        QCOMPARE(rig.journal.value(0), journal);
+        QCOMPARE(rig.scheduler.hasPending(), outcome == StartupSequence::Outcome::Running);
+        if (outcome != StartupSequence::Outcome::Running)
+            QVERIFY(rig.journal.size() <= 1);
+    }
 
-void TestStartup::systemCheck()
-{
-    QFETCH(int, major);
-    QFETCH(int, minor);
-    QFETCH(bool, supported);
-    QCOMPARE(StartupSequence::isSupportedSystem(OsVersion{major, minor}), supported);
-}
+    void defaultsWithoutFileAndOrderOfSteps()
+    {
+        Rig rig;
+        rig.run();
+        const QStringList expected = {
+            u"host:splash"_s,          u"host:callSockets"_s, u"host:http"_s,
+            u"host:picture http://192.168.0.10:8081/snap.jpg"_s,
+            u"log:init"_s,             u"engine:init"_s,
+            u"engine:codec 0 0"_s,     u"log:0: codec0 (8000) disabled"_s,
+            u"engine:codec 1 0"_s,     u"log:1: codec1 (8000) disabled"_s,
+            u"engine:codec 2 0"_s,     u"log:2: codec2 (8000) disabled"_s,
+            u"host:timer1"_s,          u"host:placement"_s,   u"host:finished"_s,
+        };
+        QCOMPARE(rig.journal, expected);
+        QCOMPARE(rig.record, ConfigRecord::defaults());
+        QCOMPARE(rig.state.zoomedStation, -1);
+        QCOMPARE(rig.state.CallState, 0);
+        QCOMPARE(rig.scratchCalls, 1);
+        // The defaults are used, not written.
+        QVERIFY(!QFile::exists(ConfigFile::configPath(rig.dir.path())));
+    }
 
-void TestStartup::refusedSystemRunsNothing()
-{
-    Rig rig;
-    rig.os = OsVersion{5, 0};
-    QCOMPARE(rig.start(), StartupSequence::Outcome::RefusedSystem);
-    QCOMPARE(rig.journal, QStringList{QStringLiteral("host:osError")});
-    QVERIFY(rig.log.entries.isEmpty());
-    QVERIFY(!rig.scheduler.hasPending());
-}
+    void codecWait_data()
+    {
+        QTest::addColumn<CodecReply>("reply");
+        QTest::addColumn<int>("attempts");
+        QTest::addColumn<int>("waits");      // of 3000 ms: after the engine start, then after each failed attempt
+        QTest::addColumn<QString>("logged"); // the first codec line of the log
 
-void TestStartup::secondInstanceEndsSilently()
-{
-    Rig rig;
-    rig.otherInstance = true;
-    QCOMPARE(rig.start(), StartupSequence::Outcome::AlreadyRunning);
-    QVERIFY(rig.journal.isEmpty());
-}
+        QTest::newRow("disabled at the first attempt") << CodecReply() << 1 << 1 << u"0: codec0 (8000) disabled"_s;
+        QTest::newRow("disabled at the fourth attempt") << CodecReply([](int index, int attempt) {
+            return index == 0 && attempt < 4 ? u"Failed to connect"_s : u" %1: opus (48000) disabled"_s.arg(index);
+        }) << 4 << 4 << u"0: opus (48000) disabled"_s;
+        // Start-up goes on regardless after ten attempts and logs the last (empty) reply.
+        QTest::newRow("never disabled") << CodecReply([](int index, int) {
+            return index == 0 ? QString() : u" %1: x (8000) disabled"_s.arg(index);
+        }) << 10 << 11 << QString();
+    }
 
-void TestStartup::exitingFlagEndsSilently()
-{
-    Rig rig;
-    rig.state.exiting = 1;
-    QCOMPARE(rig.start(), StartupSequence::Outcome::AlreadyRunning);
-    QVERIFY(rig.journal.isEmpty());
-}
+    void codecWait()
+    {
+        QFETCH(CodecReply, reply);
+        QFETCH(int, attempts);
+        QFETCH(int, waits);
+        QFETCH(QString, logged);
+        Rig rig;
+        if (reply)
+            rig.engine.codecReply = reply;
+        rig.run();
+        QCOMPARE(rig.startup->codecAttempts(), attempts);
+        QCOMPARE(rig.engine.calls.count(u"codec 0 0"_s), attempts);
+        // Then the two 100 ms pauses: nothing else.
+        QCOMPARE(rig.scheduler.delays, QList<int>(waits, 3000) << 100 << 100);
+        QCOMPARE(rig.journal.at(rig.journal.indexOf(u"engine:codec 1 0"_s) - 1), u"log:"_s + logged);
+    }
 
-void TestStartup::defaultsWithoutFileAndOrderOfSteps()
-{
-    Rig rig;
-    QCOMPARE(rig.start(), StartupSequence::Outcome::Running);
-    rig.scheduler.runAll();
-    QVERIFY(rig.startup->isFinished());
+    void logShowsStaleTailOfLongerReply()
+    {
+        // The reply buffer is reused: a shorter reply after a longer one leaves the
+        // longer one's tail behind the NUL, and the log shows it.
+        Rig rig;
+        rig.engine.codecReply = [](int index, int) {
+            return index == 1 ? u"1: x"_s : u"%1: opus (48000) disabled"_s.arg(index);
+        };
+        rig.run();
+        QVERIFY2(rig.journal.contains(u"log:1: x us (48000) disabled"_s), qPrintable(rig.journal.join(u'|')));
+    }
 
-    const QStringList expected = {
-        QStringLiteral("host:splash"),
-        QStringLiteral("host:callSockets"),
-        QStringLiteral("host:http"),
-        QStringLiteral("host:picture http://192.168.0.10:8081/snap.jpg"),
-        QStringLiteral("log:init"),
-        QStringLiteral("engine:init"),
-        QStringLiteral("engine:codec 0 0"),
-        QStringLiteral("log:0: codec0 (8000) disabled"),
-        QStringLiteral("engine:codec 1 0"),
-        QStringLiteral("log:1: codec1 (8000) disabled"),
-        QStringLiteral("engine:codec 2 0"),
-        QStringLiteral("log:2: codec2 (8000) disabled"),
-        QStringLiteral("host:timer1"),
-        QStringLiteral("host:placement"),
-        QStringLiteral("host:finished"),
-    };
-    QCOMPARE(rig.journal, expected);
-    QCOMPARE(rig.record, ConfigRecord::defaults());
-    QCOMPARE(rig.state.zoomedStation, -1);
-    QCOMPARE(rig.state.CallState, 0);
-    QCOMPARE(rig.scratchCalls, 1);
-    // The defaults are used, not written.
-    QVERIFY(!QFile::exists(ConfigFile::configPath(rig.dir.path())));
-}
+    void noRegistrationWithoutServerFlag()
+    {
+        Rig rig;
+        rig.writeConfig(withServer(0, u"secret"_s));
+        rig.run();
+        QVERIFY(rig.processes.runs.isEmpty());
+        QVERIFY2(!rig.log.entries.join(u'|').contains("--host"_L1), qPrintable(rig.log.entries.join(u'|')));
+    }
 
-void TestStartup::codecAnswersAtFirstAttempt()
-{
-    Rig rig;
-    rig.start();
-    rig.scheduler.runAll();
-    // 3000 ms after the engine start, then the two 100 ms pauses: nothing else.
-    QCOMPARE(rig.scheduler.delays, (QList<int>{3000, 100, 100}));
-    QCOMPARE(rig.startup->codecAttempts(), 1);
-}
+    void registrationWithServerFlag()
+    {
+        Rig rig;
+        rig.writeConfig(withServer(1, u"p a\"ss"_s));
+        rig.processes.script = [](const FakeChildProcessRunner::Run&) {
+            ChildRunResult result;
+            result.started = true;
+            result.output = "registered\n";
+            return result;
+        };
+        rig.run();
 
-void TestStartup::codecNeverAnswers()
-{
-    Rig rig;
-    rig.engine.codecReply = [](int index, int) {
-        return index == 0 ? QStringLiteral("") : QStringLiteral(" %1: x (8000) disabled").arg(index);
-    };
-    rig.start();
-    rig.scheduler.runAll();
-    QCOMPARE(rig.startup->codecAttempts(), 10);
-    QList<int> expected{3000};
-    for (int i = 0; i < 10; ++i)
-        expected.append(3000);
-    expected << 100 << 100;
-    QCOMPARE(rig.scheduler.delays, expected);
-    QCOMPARE(rig.engine.calls.count(QStringLiteral("codec 0 0")), 10);
-    // Start-up goes on regardless and logs the last (empty) reply.
-    QVERIFY(rig.startup->isFinished());
-    const int init = rig.log.entries.indexOf(QStringLiteral("init"));
-    QCOMPARE(rig.log.entries.at(init + 1), QString());
-}
+        QCOMPARE(rig.processes.runs.size(), 1);
+        const auto& run = rig.processes.runs.first();
+        QCOMPARE(run.program, rig.dir.path() + u"/lp/linphonecsh"_s);
+        // Fields as stored, each its own argument: nothing is trimmed or split.
+        QCOMPARE(run.args, (QStringList{u"register"_s, u"--host"_s, u"127.0.0.1:5080 "_s, u"--username"_s, u"100"_s,
+                                        u"--password"_s, u"p a\"ss"_s}));
+        QVERIFY(run.wantStdOut);
+        QVERIFY(!run.wantStdErr);
 
-void TestStartup::codecAnswersAtFourthAttempt()
-{
-    Rig rig;
-    rig.engine.codecReply = [](int index, int attempt) {
-        if (index == 0 && attempt < 4)
-            return QStringLiteral("Failed to connect");
-        return QStringLiteral(" %1: opus (48000) disabled").arg(index);
-    };
-    rig.start();
-    rig.scheduler.runAll();
-    QCOMPARE(rig.startup->codecAttempts(), 4);
-    QCOMPARE(rig.scheduler.delays, (QList<int>{3000, 3000, 3000, 3000, 100, 100}));
-    QVERIFY(rig.log.entries.contains(QStringLiteral("0: opus (48000) disabled")));
-}
+        // After the third codec reply: the masked argument text, then the output.
+        const qsizetype third = rig.journal.indexOf(u"engine:codec 2 0"_s);
+        QCOMPARE(rig.journal.mid(third + 2, 3),
+                 (QStringList{u"log:--host 127.0.0.1:5080  --username 100 --password ******"_s,
+                              u"run:"_s + run.program
+                                  + u" register --host 127.0.0.1:5080  --username 100 --password p a\"ss"_s,
+                              u"log:registered"_s}));
+        QVERIFY2(!rig.log.entries.join(u'|').contains("p a\"ss"_L1), qPrintable(rig.log.entries.join(u'|')));
+        QVERIFY(rig.journal.indexOf(u"host:timer1"_s) > third);
+    }
 
-void TestStartup::logShowsStaleTailOfLongerReply()
-{
-    // The reply buffer is reused: a shorter reply after a longer one leaves the
-    // longer one's tail behind the NUL, and the log shows it.
-    Rig rig;
-    rig.engine.codecReply = [](int index, int) {
-        if (index == 0)
-            return QStringLiteral("0: opus (48000) disabled");
-        if (index == 1)
-            return QStringLiteral("1: x");
-        return QStringLiteral("2: speex (8000) disabled");
-    };
-    rig.start();
-    rig.scheduler.runAll();
-    QVERIFY2(rig.log.entries.contains(QStringLiteral("1: x us (48000) disabled")), qPrintable(rig.log.entries.join(u'|')));
-}
+    void placement_data()
+    {
+        QTest::addColumn<Settings>("stored");
+        QTest::addColumn<QList<double>>("expected"); // state, left, top, width, height
+        QTest::addColumn<bool>("applies");
 
-void TestStartup::noRegistrationWithoutServerFlag()
-{
-    Rig rig;
-    ConfigRecord r = ConfigRecord::defaults();
-    r.serverAddress = QStringLiteral("127.0.0.1:5080");
-    r.userId = QStringLiteral("100");
-    r.password = QStringLiteral("secret");
-    r.useSipServer = 0;
-    rig.writeConfig(r);
-    rig.start();
-    rig.scheduler.runAll();
-    QVERIFY(rig.processes.runs.isEmpty());
-    for (const QString& e : rig.log.entries)
-        QVERIFY2(!e.contains(QLatin1String("--host")), qPrintable(e));
-}
+        QTest::newRow("defaults") << Settings() << QList<double>{0, 0, 0, 5745, 5220} << true;
+        QTest::newRow("stored, maximised") << Settings{{u"wstate"_s, u"2"_s}, {u"wleft"_s, u"1500"_s},
+                                                       {u"wtop"_s, u"750"_s}, {u"wwidth"_s, u"9000"_s},
+                                                       {u"wheight"_s, u"7000"_s}}
+                                           << QList<double>{2, 1500, 750, 9000, 7000} << true;
+        // Minimised when it closed: the design placement is kept.
+        QTest::newRow("wstate 1") << Settings{{u"wstate"_s, u"1"_s}, {u"wleft"_s, u"1500"_s}}
+                                  << QList<double>{1, 0, 0, 5745, 5220} << false;
+        // Text that is not a number falls back to its default instead of ending the program.
+        QTest::newRow("unusable text") << Settings{{u"wstate"_s, u"abc"_s}, {u"wleft"_s, u"12x"_s},
+                                                   {u"wtop"_s, u"300"_s},   {u"wwidth"_s, QString()},
+                                                   {u"wheight"_s, u"1e999"_s}}
+                                       << QList<double>{0, 0, 300, 5745, 5220} << true;
+    }
 
-void TestStartup::registrationWithServerFlag()
-{
-    Rig rig;
-    ConfigRecord r = ConfigRecord::defaults();
-    r.serverAddress = QStringLiteral("127.0.0.1:5080 ");
-    r.userId = QStringLiteral("100");
-    r.password = QStringLiteral("p a\"ss");
-    r.useSipServer = 1;
-    rig.writeConfig(r);
-    rig.processes.script = [](const FakeChildProcessRunner::Run&) {
-        ChildRunResult result;
-        result.started = true;
-        result.output = "registered\n";
-        return result;
-    };
-    rig.start();
-    rig.scheduler.runAll();
+    void placement()
+    {
+        QFETCH(Settings, stored);
+        QFETCH(QList<double>, expected);
+        QFETCH(bool, applies);
+        Rig rig;
+        rig.settings.values = stored;
+        rig.run();
+        const WindowPlacement& p = rig.host.placement;
+        QCOMPARE((QList<double>{double(p.state), p.leftTwips, p.topTwips, p.widthTwips, p.heightTwips}), expected);
+        QCOMPARE(p.applies(), applies);
+    }
 
-    QCOMPARE(rig.processes.runs.size(), 1);
-    const auto& run = rig.processes.runs.first();
-    QCOMPARE(run.program, rig.dir.path() + QStringLiteral("/lp/linphonecsh"));
-    // Fields as stored, each its own argument: nothing is trimmed or split.
-    QCOMPARE(run.args, (QStringList{QStringLiteral("register"), QStringLiteral("--host"), QStringLiteral("127.0.0.1:5080 "),
-                                    QStringLiteral("--username"), QStringLiteral("100"), QStringLiteral("--password"),
-                                    QStringLiteral("p a\"ss")}));
-    QVERIFY(run.wantStdOut);
-    QVERIFY(!run.wantStdErr);
+    void stationZeroForcedActiveInMemoryOnly()
+    {
+        Rig rig;
+        ConfigRecord r = ConfigRecord::defaults();
+        r.active[0] = 0;
+        r.active[2] = 1;
+        r.ipAddress[0] = u"127.0.0.2"_s;
+        const QByteArray before = rig.writeConfig(r);
+        QVERIFY(!before.isEmpty());
 
-    // After the third codec reply: the masked argument text, then the output.
-    const int third = rig.journal.indexOf(QStringLiteral("engine:codec 2 0"));
-    QCOMPARE(rig.journal.mid(third + 2, 3),
-             (QStringList{QStringLiteral("log:--host 127.0.0.1:5080  --username 100 --password ******"),
-                          QStringLiteral("run:") + run.program + QStringLiteral(" register --host 127.0.0.1:5080  --username 100 --password p a\"ss"),
-                          QStringLiteral("log:registered")}));
-    for (const QString& e : rig.log.entries)
-        QVERIFY2(!e.contains(QLatin1String("p a\"ss")), qPrintable(e));
-    QVERIFY(rig.journal.indexOf(QStringLiteral("host:timer1")) > third);
-}
-
-void TestStartup::placementDefaults()
-{
-    Rig rig;
-    rig.start();
-    rig.scheduler.runAll();
-    QCOMPARE(rig.host.placement.state, 0);
-    QCOMPARE(rig.host.placement.leftTwips, 0.0);
-    QCOMPARE(rig.host.placement.topTwips, 0.0);
-    QCOMPARE(rig.host.placement.widthTwips, 5745.0);
-    QCOMPARE(rig.host.placement.heightTwips, 5220.0);
-    QVERIFY(rig.host.placement.applies());
-}
-
-void TestStartup::placementStored()
-{
-    Rig rig;
-    rig.settings.values = {{QStringLiteral("wstate"), QStringLiteral("2")},
-                           {QStringLiteral("wleft"), QStringLiteral("1500")},
-                           {QStringLiteral("wtop"), QStringLiteral("750")},
-                           {QStringLiteral("wwidth"), QStringLiteral("9000")},
-                           {QStringLiteral("wheight"), QStringLiteral("7000")}};
-    rig.start();
-    rig.scheduler.runAll();
-    QCOMPARE(rig.host.placement.state, 2);
-    QCOMPARE(rig.host.placement.leftTwips, 1500.0);
-    QCOMPARE(rig.host.placement.topTwips, 750.0);
-    QCOMPARE(rig.host.placement.widthTwips, 9000.0);
-    QCOMPARE(rig.host.placement.heightTwips, 7000.0);
-}
-
-void TestStartup::placementMinimisedKeepsDesign()
-{
-    Rig rig;
-    rig.settings.values = {{QStringLiteral("wstate"), QStringLiteral("1")},
-                           {QStringLiteral("wleft"), QStringLiteral("1500")},
-                           {QStringLiteral("wwidth"), QStringLiteral("9000")}};
-    rig.start();
-    rig.scheduler.runAll();
-    QCOMPARE(rig.host.placement.state, 1);
-    QVERIFY(!rig.host.placement.applies());
-}
-
-void TestStartup::placementUnusableTextFallsBack()
-{
-    FakeSettingsStore settings;
-    settings.values = {{QStringLiteral("wstate"), QStringLiteral("abc")},
-                       {QStringLiteral("wleft"), QStringLiteral("12x")},
-                       {QStringLiteral("wtop"), QStringLiteral("300")},
-                       {QStringLiteral("wwidth"), QStringLiteral("")},
-                       {QStringLiteral("wheight"), QStringLiteral("1e999")}};
-    const WindowPlacement p = WindowPlacement::load(settings);
-    QCOMPARE(p.state, 0);
-    QCOMPARE(p.leftTwips, 0.0);
-    QCOMPARE(p.topTwips, 300.0);
-    QCOMPARE(p.widthTwips, 5745.0);
-    QCOMPARE(p.heightTwips, 5220.0);
-}
-
-void TestStartup::stationZeroForcedActiveInMemoryOnly()
-{
-    Rig rig;
-    ConfigRecord r = ConfigRecord::defaults();
-    r.active[0] = 0;
-    r.active[2] = 1;
-    r.ipAddress[0] = QStringLiteral("127.0.0.2");
-    rig.writeConfig(r);
-    const QByteArray before = [&] {
+        rig.start();
+        // The call sockets were opened while station 0 was still inactive.
+        QVERIFY(rig.journal.contains(u"host:callSockets"_s));
+        QCOMPARE(rig.record.active[0], qint16(0));
+        rig.scheduler.runAll();
+        QCOMPARE(rig.record.active[0], qint16(1));
+        QCOMPARE(rig.record.active[2], qint16(1));
         QFile f(ConfigFile::configPath(rig.dir.path()));
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }();
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
 
-    int activeAtSockets = -1;
-    rig.start();
-    // The call sockets were opened while station 0 was still inactive.
-    activeAtSockets = rig.journal.indexOf(QStringLiteral("host:callSockets"));
-    QVERIFY(activeAtSockets >= 0);
-    QCOMPARE(rig.record.active[0], qint16(0));
-    rig.scheduler.runAll();
-    QCOMPARE(rig.record.active[0], qint16(1));
-    QCOMPARE(rig.record.active[2], qint16(1));
-
-    QFile f(ConfigFile::configPath(rig.dir.path()));
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), before);
-}
-
-void TestStartup::startTwiceRunsOnce()
-{
-    Rig rig;
-    rig.start();
-    rig.startup->start();
-    rig.scheduler.runAll();
-    QCOMPARE(rig.engine.calls.count(QStringLiteral("init")), 1);
-    QCOMPARE(rig.journal.count(QStringLiteral("host:splash")), 1);
-}
+    void startTwiceRunsOnce()
+    {
+        Rig rig;
+        rig.start();
+        rig.startup->start();
+        rig.scheduler.runAll();
+        QCOMPARE(rig.engine.calls.count(u"init"_s), 1);
+        QCOMPARE(rig.journal.count(u"host:splash"_s), 1);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestStartup)
 #include "test_startup.moc"

@@ -15,7 +15,6 @@ class FakeCallView : public CallView
 {
 public:
     QStringList* journal = nullptr;
-
     std::array<QString, 16> tel;
     QString zoomTel;
     int zoomed = -1;
@@ -41,39 +40,23 @@ public:
         note(QStringLiteral("zoomtel ") + key);
     }
     int zoomedStation() const override { return zoomed; }
-    void setTopmost(bool onTop) override
-    {
-        mainTopmost = onTop;
-        note(onTop ? QStringLiteral("topmost main on") : QStringLiteral("topmost main off"));
-    }
-    void setZoomTopmost(bool onTop) override
-    {
-        zoomTopmost = onTop;
-        note(onTop ? QStringLiteral("topmost zoom on") : QStringLiteral("topmost zoom off"));
-    }
-    void setMuteButtonVisible(bool visible) override
-    {
-        muteVisible = visible;
-        note(visible ? QStringLiteral("mute shown") : QStringLiteral("mute hidden"));
-    }
-    void setMuteLook(bool m) override
-    {
-        muted = m;
-        note(m ? QStringLiteral("mute look muted") : QStringLiteral("mute look unmuted"));
-    }
+    void setTopmost(bool onTop) override { note((mainTopmost = onTop) ? "topmost main on" : "topmost main off"); }
+    void setZoomTopmost(bool onTop) override { note((zoomTopmost = onTop) ? "topmost zoom on" : "topmost zoom off"); }
+    void setMuteButtonVisible(bool visible) override { note((muteVisible = visible) ? "mute shown" : "mute hidden"); }
+    void setMuteLook(bool m) override { note((muted = m) ? "mute look muted" : "mute look unmuted"); }
     bool muteLook() const override { return muted; }
     bool isRestoredForCall() const override { return restored; }
     void bringBackForCall() override
     {
-        note(QStringLiteral("bring back"));
-        if (!inTray)
-            return;
-        restored = true;
-        inTray = false;
+        note("bring back");
+        if (inTray) {
+            restored = true;
+            inTray = false;
+        }
     }
     bool startFadeBackToTray(std::function<void()> after) override
     {
-        note(QStringLiteral("fade"));
+        note("fade");
         if (pendingFade)
             return false;
         restored = false;
@@ -85,10 +68,9 @@ public:
     /// Ends a running fade: the window is in the tray, then the continuation runs.
     void finishFade()
     {
-        auto after = std::move(pendingFade);
-        pendingFade = nullptr;
+        auto after = std::exchange(pendingFade, nullptr);
         inTray = true;
-        note(QStringLiteral("fade done"));
+        note("fade done");
         if (after)
             after();
     }
@@ -99,4 +81,5 @@ private:
         if (journal)
             journal->append(QStringLiteral("view:") + text);
     }
+    void note(const char* text) { note(QString::fromLatin1(text)); }
 };

@@ -15,6 +15,8 @@ public:
         return QStringLiteral(" %1: codec%1 (8000) disabled").arg(index);
     };
     QString statusReply = QStringLiteral("hook=offhook");
+    /// Reply to a dial; empty: "Establishing call id to <ADDRESS>, assigned id 1".
+    QString dialReply;
     /// Calls in order: "init", "codec 0", "status", "dial ADDR", "answer", ...
     QStringList calls;
     /// Optional shared journal to order calls against other fakes.
@@ -34,6 +36,8 @@ public:
     QString linphoneDial(const QString& address) override
     {
         record(QStringLiteral("dial ") + address);
+        if (!dialReply.isEmpty())
+            return dialReply;
         return QStringLiteral("Establishing call id to <%1>, assigned id 1").arg(address);
     }
     QString linphoneAnswer() override { return recordReply(QStringLiteral("answer")); }

@@ -24,25 +24,16 @@ class StationSimulator
 public:
     /// Starts the simulator with arguments and waits up to readyTimeoutMs for its "ready" line;
     /// see isReady() and errorString().
-    explicit StationSimulator(const QStringList& arguments, int readyTimeoutMs = 10000,
-                              const QString& program = QStringLiteral(QZ_STATIONSIM_PATH))
+    explicit StationSimulator(const QStringList& arguments, int readyTimeoutMs = 10000)
     {
-        m_process.setProgram(program);
-        m_process.setArguments(arguments);
         QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process, [this] { drain(); });
         QObject::connect(&m_process, &QProcess::readyReadStandardError, &m_process, [this] { drain(); });
-        m_process.start();
-        if (!m_process.waitForStarted(readyTimeoutMs)) {
-            m_error = QStringLiteral("cannot start %1: %2").arg(program, m_process.errorString());
-            return;
-        }
-        m_ready = waitForLine(QRegularExpression(QStringLiteral("^ready$")), readyTimeoutMs);
-        if (!m_ready) {
-            m_error = QStringLiteral("no \"ready\" from %1 within %2 ms; stderr: %3")
-                          .arg(program)
-                          .arg(readyTimeoutMs)
-                          .arg(m_errorLines.join(QLatin1Char('\n')));
-        }
+        m_process.start(QStringLiteral(QZ_STATIONSIM_PATH), arguments);
+        m_ready = m_process.waitForStarted(readyTimeoutMs)
+                  && waitForLine(QRegularExpression(QStringLiteral("^ready$")), readyTimeoutMs);
+        if (!m_ready)
+            m_error = QStringLiteral("no \"ready\" from the simulator (%1); stderr: %2")
+                          .arg(m_process.errorString(), m_errorLines.join(QLatin1Char('\n')));
     }
 
     ~StationSimulator() { stop(); }
@@ -50,16 +41,9 @@ public:
     StationSimulator(const StationSimulator&) = delete;
     StationSimulator& operator=(const StationSimulator&) = delete;
 
-    /// True once "ready" has been seen.
+    /// True once "ready" has been seen; errorString() says why not.
     bool isReady() const { return m_ready; }
-
-    /// Why the simulator is not ready (empty when it is).
     QString errorString() const { return m_error; }
-
-    /// The process id, 0 when it is not running.
-    qint64 pid() const { return m_process.processId(); }
-
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
 
     /// Writes one command line to the simulator's stdin ("call 0", "mode 2 hang", "status"...).
     void send(const QString& command)
@@ -68,14 +52,12 @@ public:
         m_process.waitForBytesWritten(1000);
     }
 
-    /// Every stdout line so far, in order, without line ends.
+    /// Every stdout (stderr) line so far, in order, without line ends.
     QStringList lines()
     {
         drain();
         return m_lines;
     }
-
-    /// Every stderr line so far.
     QStringList errorLines()
     {
         drain();
@@ -83,11 +65,7 @@ public:
     }
 
     /// Number of stdout lines so far; pass it to waitForLine() to look only at lines that come later.
-    int lineCount()
-    {
-        drain();
-        return static_cast<int>(m_lines.size());
-    }
+    int lineCount() { return int(lines().size()); }
 
     /// Waits up to timeoutMs for a stdout line, at index fromLine or later, that pattern matches.
     /// Returns true and fills match (if given) with the first such line.
@@ -109,11 +87,7 @@ public:
             }
             if (ended || deadline.hasExpired())
                 return false;
-            QEventLoop loop;
-            QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &loop, &QEventLoop::quit);
-            QObject::connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
-            QTimer::singleShot(static_cast<int>(qMin<qint64>(deadline.remainingTime(), 100)), &loop, &QEventLoop::quit);
-            loop.exec();
+            waitForEvent(deadline, &QProcess::readyReadStandardOutput);
         }
     }
 
@@ -123,9 +97,8 @@ public:
         const int from = lineCount();
         send(QStringLiteral("status"));
         QRegularExpressionMatch match;
-        const QRegularExpression pattern(QStringLiteral("^status %1 .*$").arg(index));
-        if (!waitForLine(QRegularExpression(QStringLiteral("^status end$")), timeoutMs, from) ||
-            !waitForLine(pattern, 0, from, &match))
+        if (!waitForLine(QRegularExpression(QStringLiteral("^status end$")), timeoutMs, from)
+            || !waitForLine(QRegularExpression(QStringLiteral("^status %1 .*$").arg(index)), 0, from, &match))
             return QString();
         return match.captured(0);
     }
@@ -133,19 +106,12 @@ public:
     /// Closes the simulator's stdin (it stops at the end of its input unless run with --no-stdin).
     void closeInput() { m_process.closeWriteChannel(); }
 
-    /// Sends SIGTERM to the process.
-    void terminate() { m_process.terminate(); }
-
     /// Waits up to timeoutMs for the process to end, running the event loop; true if it has ended.
     bool waitForExit(int timeoutMs)
     {
         const QDeadlineTimer deadline(timeoutMs);
-        while (m_process.state() != QProcess::NotRunning && !deadline.hasExpired()) {
-            QEventLoop loop;
-            QObject::connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
-            QTimer::singleShot(static_cast<int>(qMin<qint64>(deadline.remainingTime(), 100)), &loop, &QEventLoop::quit);
-            loop.exec();
-        }
+        while (m_process.state() != QProcess::NotRunning && !deadline.hasExpired())
+            waitForEvent(deadline, &QProcess::finished);
         drain();
         return m_process.state() == QProcess::NotRunning;
     }
@@ -153,9 +119,8 @@ public:
     /// Exit code of an ended process; -1 if it crashed or still runs.
     int exitCode() const
     {
-        if (m_process.state() != QProcess::NotRunning || m_process.exitStatus() != QProcess::NormalExit)
-            return -1;
-        return m_process.exitCode();
+        const bool normal = m_process.state() == QProcess::NotRunning && m_process.exitStatus() == QProcess::NormalExit;
+        return normal ? m_process.exitCode() : -1;
     }
 
     /// Stops the process: the quit command, SIGTERM after graceMs (for --no-stdin), then SIGKILL to its PID
@@ -180,17 +145,26 @@ public:
     static QString address(int first, int index) { return QStringLiteral("127.0.0.%1").arg(first + index); }
 
 private:
-    void drain()
+    /// Runs the event loop until signal comes or 100 ms (at most until deadline) pass.
+    template <typename Signal>
+    void waitForEvent(const QDeadlineTimer& deadline, Signal signal)
     {
-        m_outBuffer += m_process.readAllStandardOutput();
-        m_errBuffer += m_process.readAllStandardError();
-        takeLines(&m_outBuffer, &m_lines);
-        takeLines(&m_errBuffer, &m_errorLines);
+        QEventLoop loop;
+        QObject::connect(&m_process, signal, &loop, &QEventLoop::quit);
+        QTimer::singleShot(int(qMin<qint64>(deadline.remainingTime(), 100)), &loop, &QEventLoop::quit);
+        loop.exec();
     }
 
-    static void takeLines(QByteArray* buffer, QStringList* lines)
+    void drain()
     {
-        qsizetype end = 0;
+        takeLines(m_process.readAllStandardOutput(), &m_outBuffer, &m_lines);
+        takeLines(m_process.readAllStandardError(), &m_errBuffer, &m_errorLines);
+    }
+
+    static void takeLines(const QByteArray& bytes, QByteArray* buffer, QStringList* lines)
+    {
+        *buffer += bytes;
+        qsizetype end;
         while ((end = buffer->indexOf('\n')) >= 0) {
             QByteArray line = buffer->left(end);
             buffer->remove(0, end + 1);
