@@ -45,7 +45,7 @@ bool parsePort(const QCommandLineParser& parser, const QCommandLineOption& optio
 
 } // namespace
 
-QList<RunSpec> BenchOptions::standardRuns()
+QList<RunPlan> BenchOptions::standardRuns()
 {
     return {
         {QStringLiteral("a"), QStringLiteral("16 stations, 640 x 480"), QSize(640, 480), -1},
@@ -135,9 +135,9 @@ bool BenchOptions::parse(const QStringList& arguments, BenchOptions* options, QS
                            ? parser.value(simulator)
                            : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("qz-stationsim"));
     const QString letters = parser.isSet(runs) ? parser.value(runs) : QStringLiteral("abc");
-    for (const RunSpec& spec : standardRuns()) {
-        if (letters.contains(spec.label))
-            result.runs.append(spec);
+    for (const RunPlan& plan : standardRuns()) {
+        if (letters.contains(plan.label))
+            result.runs.append(plan);
     }
     if (result.runs.isEmpty() || letters.contains(QRegularExpression(QStringLiteral("[^abc]")))) {
         *error = QStringLiteral("--runs takes letters among a, b, c");

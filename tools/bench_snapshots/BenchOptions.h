@@ -6,7 +6,7 @@
 #include <QStringList>
 
 /// One measured run: what the simulated stations serve.
-struct RunSpec
+struct RunPlan
 {
     /// "a", "b", "c".
     QString label;
@@ -33,10 +33,10 @@ struct BenchOptions
     int cycle = -1;
     QSize windowSize{1280, 800};
     QString simulator;
-    QList<RunSpec> runs;
+    QList<RunPlan> runs;
 
     /// The three runs a, b, c.
-    static QList<RunSpec> standardRuns();
+    static QList<RunPlan> standardRuns();
 
     /// Parses arguments (with the program name first). False with error set on
     /// a bad command line, or with helpShown set after printing the help.

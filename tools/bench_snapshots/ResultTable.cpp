@@ -41,7 +41,7 @@ double rssGrowthMiB(const RunResult& r)
 QString runReport(const RunResult& r)
 {
     QStringList out;
-    out << QStringLiteral("### Run %1) %2").arg(r.spec.label, r.spec.title);
+    out << QStringLiteral("### Run %1) %2").arg(r.plan.label, r.plan.title);
     if (!r.ok && r.windowS <= 0) {
         out << QString() << QStringLiteral("Failed: %1").arg(r.error) << QString();
         return out.join(QLatin1Char('\n'));
@@ -72,7 +72,7 @@ QString runReport(const RunResult& r)
     out << QStringLiteral("| figure | value | target | |");
     out << QStringLiteral("|---|---|---|---|");
     out << QStringLiteral("| pictures/s per tile%1 | min %2, mean %3 | >= %4 | %5 |")
-               .arg(r.spec.hangStation >= 0 ? QStringLiteral(" (the answering stations)") : QString())
+               .arg(r.plan.hangStation >= 0 ? QStringLiteral(" (the answering stations)") : QString())
                .arg(fixed(r.minRate(), 2), fixed(r.meanRate(), 2), fixed(kTargetRate, 1))
                .arg(verdict(r.minRate() >= kTargetRate));
     out << QStringLiteral("| console CPU per displayed picture | %1 ms (%2 pictures; %3 ms with the probe's own cost) "
@@ -115,11 +115,11 @@ QString summary(const QList<RunResult>& results)
     out << QStringLiteral("|---|---|---|---|---|---|---|");
     for (const RunResult& r : results) {
         if (r.windowS <= 0) {
-            out << QStringLiteral("| %1) %2 | failed: %3 | | | | | |").arg(r.spec.label, r.spec.title, r.error);
+            out << QStringLiteral("| %1) %2 | failed: %3 | | | | | |").arg(r.plan.label, r.plan.title, r.error);
             continue;
         }
         out << QStringLiteral("| %1) %2 | %3 / %4 | %5 ms | %6 ms | %7 ms | %8 -> %9 MiB | %10 |")
-                   .arg(r.spec.label, r.spec.title, fixed(r.minRate(), 2), fixed(r.meanRate(), 2),
+                   .arg(r.plan.label, r.plan.title, fixed(r.minRate(), 2), fixed(r.meanRate(), 2),
                         fixed(r.cpuPerPictureMs(), 2), fixed(r.djpeg.decodeMs(), 2), fixed(r.lateP99Ms, 2),
                         fixed(mib(r.rssEarlyKiB), 1), fixed(mib(r.rssEndKiB), 1))
                    .arg(r.skippedTicks);

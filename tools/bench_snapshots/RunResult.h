@@ -22,7 +22,7 @@ struct StationFigures
 /// Everything one run measured.
 struct RunResult
 {
-    RunSpec spec;
+    RunPlan plan;
     bool ok = false;
     QString error;
 

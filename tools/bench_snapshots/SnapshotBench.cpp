@@ -62,13 +62,13 @@ double cpuMsPerSecond(int ms)
 
 } // namespace
 
-RunResult SnapshotBench::run(const RunSpec& spec)
+RunResult SnapshotBench::run(const RunPlan& plan)
 {
     RunResult result;
-    result.spec = spec;
+    result.plan = plan;
     for (int i = 0; i < kStations; ++i) {
         result.stations[i].address = stationAddress(i);
-        result.stations[i].hangs = i == spec.hangStation;
+        result.stations[i].hangs = i == plan.hangStation;
     }
     QTemporaryDir scratch;
     if (!scratch.isValid()) {
@@ -77,11 +77,11 @@ RunResult SnapshotBench::run(const RunSpec& spec)
     }
 
     SimulatorProcess simulator;
-    if (!simulator.start(m_options.simulator, simulatorArguments(spec), kReadyTimeoutMs, &result.error))
+    if (!simulator.start(m_options.simulator, simulatorArguments(plan), kReadyTimeoutMs, &result.error))
         return result;
 
     QByteArray frame;
-    if (!prepareFrames(spec, &result, &frame))
+    if (!prepareFrames(plan, &result, &frame))
         return result;
     result.djpeg = DjpegBench::measure(frame, m_options.djpegIterations, scratch.path());
     if (!result.djpeg.ok) {
@@ -98,7 +98,7 @@ RunResult SnapshotBench::run(const RunSpec& spec)
     return result;
 }
 
-QStringList SnapshotBench::simulatorArguments(const RunSpec& spec) const
+QStringList SnapshotBench::simulatorArguments(const RunPlan& plan) const
 {
     QStringList args{
         QStringLiteral("--count"),      QString::number(kStations),
@@ -107,12 +107,12 @@ QStringList SnapshotBench::simulatorArguments(const RunSpec& spec) const
         QStringLiteral("--relay-port"), QString::number(m_options.relayPort),
         QStringLiteral("--call-port"),  QString::number(m_options.callPort),
         QStringLiteral("--size"),
-        QStringLiteral("%1x%2").arg(spec.pictureSize.width()).arg(spec.pictureSize.height()),
+        QStringLiteral("%1x%2").arg(plan.pictureSize.width()).arg(plan.pictureSize.height()),
     };
     if (m_options.cycle >= 0)
         args << QStringLiteral("--cycle") << QString::number(m_options.cycle);
-    if (spec.hangStation >= 0)
-        args << QStringLiteral("--mode") << QStringLiteral("%1=hang").arg(spec.hangStation);
+    if (plan.hangStation >= 0)
+        args << QStringLiteral("--mode") << QStringLiteral("%1=hang").arg(plan.hangStation);
     return args;
 }
 
@@ -121,22 +121,22 @@ QString SnapshotBench::stationAddress(int station) const
     return QStringLiteral("127.0.0.%1").arg(m_options.firstOctet + station);
 }
 
-int SnapshotBench::simulatorCycle(const RunSpec& spec) const
+int SnapshotBench::simulatorCycle(const RunPlan& plan) const
 {
     if (m_options.cycle >= 0)
         return m_options.cycle;
     // The simulator's default.
-    return qint64(spec.pictureSize.width()) * spec.pictureSize.height() > 800 * 600 ? 16 : 0;
+    return qint64(plan.pictureSize.width()) * plan.pictureSize.height() > 800 * 600 ? 16 : 0;
 }
 
-bool SnapshotBench::prepareFrames(const RunSpec& spec, RunResult* result, QByteArray* frame)
+bool SnapshotBench::prepareFrames(const RunPlan& plan, RunResult* result, QByteArray* frame)
 {
     HttpGetter http;
     // The simulator renders a cycle's frames on first use: ask for all of them now, so the run
     // measures the console and not the simulator's first rendering.
-    const int rounds = std::max(1, simulatorCycle(spec));
+    const int rounds = std::max(1, simulatorCycle(plan));
     for (int station = 0; station < kStations; ++station) {
-        if (station == spec.hangStation)
+        if (station == plan.hangStation)
             continue;
         const QString url = SnapshotClient::snapshotUrl(stationAddress(station), m_options.httpPort);
         for (int round = 0; round < rounds; ++round) {

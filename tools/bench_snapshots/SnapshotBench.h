@@ -17,14 +17,14 @@ public:
     /// options must outlive this object.
     explicit SnapshotBench(const BenchOptions& options) : m_options(options) {}
 
-    RunResult run(const RunSpec& spec);
+    RunResult run(const RunPlan& plan);
 
 private:
-    QStringList simulatorArguments(const RunSpec& spec) const;
+    QStringList simulatorArguments(const RunPlan& plan) const;
     QString stationAddress(int station) const;
     /// Frames per station the simulator renders once and repeats (0: every request).
-    int simulatorCycle(const RunSpec& spec) const;
-    bool prepareFrames(const RunSpec& spec, RunResult* result, QByteArray* frame);
+    int simulatorCycle(const RunPlan& plan) const;
+    bool prepareFrames(const RunPlan& plan, RunResult* result, QByteArray* frame);
     void poll(const QString& logDir, RunResult* result);
 
     static bool fetch(HttpGetter& http, const QString& url, QByteArray* body, QString* error);

@@ -62,9 +62,9 @@ int main(int argc, char* argv[])
     SnapshotBench bench(options);
     QList<RunResult> results;
     bool allOk = true;
-    for (const RunSpec& spec : options.runs) {
-        print(QStringLiteral("Running %1) %2 ...\n\n").arg(spec.label, spec.title));
-        results.append(bench.run(spec));
+    for (const RunPlan& plan : options.runs) {
+        print(QStringLiteral("Running %1) %2 ...\n\n").arg(plan.label, plan.title));
+        results.append(bench.run(plan));
         print(ResultTable::runReport(results.constLast()) + QLatin1Char('\n'));
         allOk = allOk && results.constLast().ok;
     }
