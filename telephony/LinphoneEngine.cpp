@@ -149,8 +149,8 @@ void LinphoneEngine::stopStartedDaemon(int graceMs)
                 EngineSocketClient::connectAndClose(m_wakeLinkPath, 100);
         }
         if (ended) {
+            // A normal end is not logged: "close" and the exit command's output stay the last entries.
             removeWakeLink();
-            m_logger.WriteLog(QStringLiteral("engine: linphonec (pid %1) quit").arg(pid));
             return;
         }
     }
