@@ -34,7 +34,7 @@ ConfigRecord sampleRecord()
     r.param(0, 2) = 123;
     r.param(1, 2) = -5;
     // Slots no dialog shows, and parameters without a meaning.
-    r.ipAddress[20] = u"10.0.0.1"_s;
+    r.ipAddress[20] = u"127.0.0.201"_s;
     r.active[31] = 7;
     r.param(5, 3) = -42;
     r.param(10, 31) = 999;
