@@ -49,8 +49,8 @@ AboutBox::AboutBox(QWidget* parent)
     version->adjustSize();
 
     auto* ok = new QPushButton(QStringLiteral("Ok"), this);
-    ok->setObjectName(QStringLiteral("cmdOk"));
+    ok->setObjectName(QStringLiteral("okButton"));
     ok->setGeometry(Twips::toPx(1950, 2025, 1290, 465));
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept); // cmdOk_Click
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept); // saveAndClose
 }

@@ -9,10 +9,10 @@ struct ConsoleState
     /// 1 while the main window is hidden with its tray icon shown.
     int inTray = 0;
     /// 1 when the window came out of the tray because of a call.
-    int RestoredForCall = 0;
+    int restoredForCall = 0;
     /// Station shown in the zoom window, -1 for none.
     int zoomedStation = -1;
     /// 0 idle, 1 ringing, 2 dialling, 3 connected.
-    int CallState = 0;
-    int CallStation = 0;
+    int callState = 0;
+    int callStation = 0;
 };

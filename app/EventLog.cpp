@@ -32,7 +32,7 @@ EventLog::EventLog(QString fileName, Clock clock)
     , m_clock(std::move(clock))
 {}
 
-void EventLog::WriteLog(const QString& text)
+void EventLog::write(const QString& text)
 {
     const QDateTime now = m_clock ? m_clock() : QDateTime::currentDateTime();
     const QByteArray entry = formatEntry(now, QLocale::system(), text);

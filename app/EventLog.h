@@ -8,7 +8,7 @@
 
 #include <functional>
 
-/// The console's event log: one time-stamped entry per WriteLog call, appended
+/// The console's event log: one time-stamped entry per write call, appended
 /// to a plain-text file that is opened and closed again for every entry, so
 /// other programs may read or copy it while the console runs.
 ///
@@ -30,7 +30,7 @@ public:
     /// Appends one entry. A file that cannot be opened or written loses the
     /// entry: nothing is thrown, and one warning is printed for the first
     /// failure only.
-    void WriteLog(const QString& text) override;
+    void write(const QString& text) override;
 
     /// The message as it is logged: NUL characters become blanks, then leading
     /// and trailing blanks (code 32 only) are removed. Tabs, CR and LF stay.

@@ -37,12 +37,12 @@ void setTextColour(QLabel* label, const QColor& colour)
 
 struct MainWindow::Tile
 {
-    PictureView* imgCam;
-    QLabel* lblVarco;
-    QLabel* lblImage;
-    ImageButton* cmdTel;
-    ImageButton* cmdLock;
-    ImageButton* cmdLight;
+    PictureView* pictureView;
+    QLabel* captionLabel;
+    QLabel* noImageLabel;
+    ImageButton* telephoneButton;
+    ImageButton* lockButton;
+    ImageButton* lightButton;
 };
 
 MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget* parent)
@@ -50,10 +50,10 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
     , m_record(record)
     , m_state(state)
     , m_layout(MainLayoutControls::design())
-    , m_timer1(new QTimer(this))
-    , m_timer2(new QTimer(this))
+    , m_snapshotTimer(new QTimer(this))
+    , m_statusTimer(new QTimer(this))
 {
-    setObjectName(QStringLiteral("frmMain"));
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("QZ Video Console v. 1.06 - Varelia"));
     setWindowIcon(Artwork::icon(QStringLiteral("app")));
     resize(Twips::toPx(kDesignWidthTwips, kDesignHeightTwips));
@@ -65,23 +65,23 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
     // Pictures first, so every tile's labels and buttons are drawn over them.
     for (int i = 0; i < kStations; ++i) {
         auto* tile = new Tile{};
-        tile->imgCam = new PictureView(this);
-        tile->imgCam->setObjectName(QStringLiteral("imgCam(%1)").arg(i));
-        tile->imgCam->installEventFilter(this);
+        tile->pictureView = new PictureView(this);
+        tile->pictureView->setObjectName(QStringLiteral("pictureView(%1)").arg(i));
+        connect(tile->pictureView, &PictureView::clicked, this, [this, i]() { emit pictureClicked(i); });
         m_tiles[i] = tile;
     }
     for (int i = 0; i < kStations; ++i) {
         Tile* tile = m_tiles[i];
-        tile->lblImage = new QLabel(QStringLiteral("No image available"), this);
-        tile->lblImage->setObjectName(QStringLiteral("lblImage(%1)").arg(i));
-        tile->lblImage->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-        tile->lblImage->setAttribute(Qt::WA_TransparentForMouseEvents);
-        setTextColour(tile->lblImage, QColor(0xE0, 0xE0, 0xE0));
+        tile->noImageLabel = new QLabel(QStringLiteral("No image available"), this);
+        tile->noImageLabel->setObjectName(QStringLiteral("noImageLabel(%1)").arg(i));
+        tile->noImageLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        tile->noImageLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+        setTextColour(tile->noImageLabel, QColor(0xE0, 0xE0, 0xE0));
 
-        tile->lblVarco = new QLabel(this);
-        tile->lblVarco->setObjectName(QStringLiteral("lblVarco(%1)").arg(i));
-        tile->lblVarco->setAttribute(Qt::WA_TransparentForMouseEvents);
-        setTextColour(tile->lblVarco, QColor(0xFF, 0xFF, 0x00));
+        tile->captionLabel = new QLabel(this);
+        tile->captionLabel->setObjectName(QStringLiteral("captionLabel(%1)").arg(i));
+        tile->captionLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+        setTextColour(tile->captionLabel, QColor(0xFF, 0xFF, 0x00));
 
         auto makeButton = [this, i](const char* name, const QString& icon) {
             auto* b = new ImageButton(this);
@@ -89,34 +89,35 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
             b->setImage(Artwork::icon(icon), kTileIconPx);
             return b;
         };
-        tile->cmdTel = makeButton("cmdTel", QStringLiteral("tel_n"));
-        tile->cmdLock = makeButton("cmdLock", QStringLiteral("lock"));
-        tile->cmdLight = makeButton("cmdLight", QStringLiteral("light"));
+        tile->telephoneButton = makeButton("telephoneButton", QStringLiteral("tel_n"));
+        tile->lockButton = makeButton("lockButton", QStringLiteral("lock"));
+        tile->lightButton = makeButton("lightButton", QStringLiteral("light"));
         m_telKeys[i] = QStringLiteral("tel_n");
     }
 
+    const char* commandNames[] = {"aboutButton", "settingsButton", "microphoneButton"};
     const char* commandIcons[] = {"info", "config", "mic"};
     for (int i = 0; i < 3; ++i) {
         auto* b = new ImageButton(this);
-        b->setObjectName(QStringLiteral("iCmd(%1)").arg(i));
+        b->setObjectName(QLatin1String(commandNames[i]));
         b->setImage(Artwork::icon(QLatin1String(commandIcons[i])), i == 2 ? kTileIconPx : kCommandIconPx);
-        m_iCmd[i] = b;
+        m_commandButtons[i] = b;
     }
-    m_iCmd[2]->hide(); // the microphone shows only during a call
+    commandButton(CommandButton::Microphone)->hide();
 
-    m_image2 = new QLabel(this);
-    m_image2->setObjectName(QStringLiteral("Image2"));
-    m_image2->setAlignment(Qt::AlignCenter);
-    m_image2->setPixmap(Artwork::icon(QStringLiteral("app")).pixmap(QSize(48, 48), devicePixelRatioF()));
+    m_logo = new QLabel(this);
+    m_logo->setObjectName(QStringLiteral("Image2"));
+    m_logo->setAlignment(Qt::AlignCenter);
+    m_logo->setPixmap(Artwork::icon(QStringLiteral("app")).pixmap(QSize(48, 48), devicePixelRatioF()));
 
     applyLayout();
     for (Tile* tile : m_tiles) {
-        for (QWidget* w : std::initializer_list<QWidget*>{tile->imgCam, tile->lblVarco, tile->lblImage, tile->cmdTel,
-                                                          tile->cmdLock, tile->cmdLight})
+        for (QWidget* w : std::initializer_list<QWidget*>{tile->pictureView, tile->captionLabel, tile->noImageLabel, tile->telephoneButton,
+                                                          tile->lockButton, tile->lightButton})
             w->hide();
     }
 
-    m_timer2->setInterval(kTimerPeriodMs);
+    m_statusTimer->setInterval(kTimerPeriodMs);
 }
 
 MainWindow::~MainWindow()
@@ -125,75 +126,65 @@ MainWindow::~MainWindow()
         delete tile;
 }
 
-PictureView* MainWindow::imgCam(int station) const
+PictureView* MainWindow::pictureView(int station) const
 {
-    return m_tiles.at(station)->imgCam;
+    return m_tiles.at(station)->pictureView;
 }
 
-QLabel* MainWindow::lblVarco(int station) const
+QLabel* MainWindow::captionLabel(int station) const
 {
-    return m_tiles.at(station)->lblVarco;
+    return m_tiles.at(station)->captionLabel;
 }
 
-QLabel* MainWindow::lblImage(int station) const
+QLabel* MainWindow::noImageLabel(int station) const
 {
-    return m_tiles.at(station)->lblImage;
+    return m_tiles.at(station)->noImageLabel;
 }
 
-ImageButton* MainWindow::cmdTel(int station) const
+ImageButton* MainWindow::telephoneButton(int station) const
 {
-    return m_tiles.at(station)->cmdTel;
+    return m_tiles.at(station)->telephoneButton;
 }
 
-ImageButton* MainWindow::cmdLock(int station) const
+ImageButton* MainWindow::lockButton(int station) const
 {
-    return m_tiles.at(station)->cmdLock;
+    return m_tiles.at(station)->lockButton;
 }
 
-ImageButton* MainWindow::cmdLight(int station) const
+ImageButton* MainWindow::lightButton(int station) const
 {
-    return m_tiles.at(station)->cmdLight;
+    return m_tiles.at(station)->lightButton;
 }
 
 void MainWindow::setStationPicture(int station, const QImage& picture)
 {
-    imgCam(station)->setPicture(picture);
+    pictureView(station)->setPicture(picture);
 }
 
 QImage MainWindow::stationPicture(int station) const
 {
-    return imgCam(station)->picture();
-}
-
-QSize MainWindow::stationPictureSize(int station) const
-{
-    return imgCam(station)->size() * devicePixelRatioF();
+    return pictureView(station)->picture();
 }
 
 void MainWindow::setNoImageShown(int station, bool shown)
 {
-    lblImage(station)->setVisible(shown);
+    noImageLabel(station)->setVisible(shown);
 }
 
-void MainWindow::setTelImage(int station, const QString& key)
+void MainWindow::setTelephoneImage(int station, const QString& key)
 {
     m_telKeys.at(station) = key;
-    cmdTel(station)->setImage(Artwork::icon(key), kTileIconPx);
+    telephoneButton(station)->setImage(Artwork::icon(key), kTileIconPx);
 }
 
 void MainWindow::setMuteLook(bool muted)
 {
-    ImageButton* mic = m_iCmd[2];
+    ImageButton* mic = commandButton(CommandButton::Microphone);
     mic->setImage(Artwork::icon(muted ? QStringLiteral("mic_muted") : QStringLiteral("mic")), kTileIconPx);
     mic->setFrameShape(muted ? QFrame::Box : QFrame::NoFrame);
 }
 
 void MainWindow::layOut()
-{
-    Form_Resize();
-}
-
-void MainWindow::Form_Resize()
 {
     if (isMinimized() && m_state.inTray == 0) {
         if (m_minimizeHandler)
@@ -216,39 +207,21 @@ void MainWindow::applyLayout()
     for (int i = 0; i < kStations; ++i) {
         const TileControls& c = m_layout.tiles[i];
         Tile* tile = m_tiles[i];
-        tile->imgCam->setGeometry(toPx(c.imgCam));
-        tile->cmdTel->setBaseGeometry(toPx(c.cmdTel));
-        tile->cmdLock->setBaseGeometry(toPx(c.cmdLock));
-        tile->cmdLight->setBaseGeometry(toPx(c.cmdLight));
-        tile->lblVarco->setText(c.caption);
-        tile->lblVarco->move(toPx(c.lblVarco).topLeft());
-        tile->lblVarco->adjustSize(); // a long description is not cut at the design width
-        tile->lblImage->setGeometry(toPx(c.lblImage));
-        for (QWidget* w : std::initializer_list<QWidget*>{tile->imgCam, tile->lblVarco, tile->lblImage, tile->cmdTel,
-                                                          tile->cmdLock, tile->cmdLight})
+        tile->pictureView->setGeometry(toPx(c.pictureView));
+        tile->telephoneButton->setBaseGeometry(toPx(c.telephoneButton));
+        tile->lockButton->setBaseGeometry(toPx(c.lockButton));
+        tile->lightButton->setBaseGeometry(toPx(c.lightButton));
+        tile->captionLabel->setText(c.caption);
+        tile->captionLabel->move(toPx(c.captionLabel).topLeft());
+        tile->captionLabel->adjustSize(); // a long description is not cut at the design width
+        tile->noImageLabel->setGeometry(toPx(c.noImageLabel));
+        for (QWidget* w : std::initializer_list<QWidget*>{tile->pictureView, tile->captionLabel, tile->noImageLabel, tile->telephoneButton,
+                                                          tile->lockButton, tile->lightButton})
             w->setVisible(c.visible);
     }
     for (int i = 0; i < 3; ++i)
-        m_iCmd[i]->setBaseGeometry(toPx(m_layout.iCmd[i]));
-    m_image2->setGeometry(toPx(m_layout.image2));
-}
-
-void MainWindow::showWithPlacement(int windowState, double leftTwips, double topTwips, double widthTwips,
-                                   double heightTwips)
-{
-    // Width and height are the outer frame; the frame's thickness is known
-    // only once the window exists, so take it from the window system now.
-    create();
-    const QRect frame = Twips::toPx(leftTwips, topTwips, widthTwips, heightTwips);
-    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    const int clientWidth = std::max(1, frame.width() - margins.left() - margins.right());
-    const int clientHeight = std::max(1, frame.height() - margins.top() - margins.bottom());
-    move(frame.topLeft());
-    resize(clientWidth, clientHeight);
-    if (windowState == 2)
-        showMaximized();
-    else
-        showNormal();
+        m_commandButtons[i]->setBaseGeometry(toPx(m_layout.commandButtons[i]));
+    m_logo->setGeometry(toPx(m_layout.logo));
 }
 
 bool MainWindow::event(QEvent* e)
@@ -269,25 +242,12 @@ void MainWindow::closeEvent(QCloseEvent* e)
 void MainWindow::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
-    Form_Resize();
+    layOut();
 }
 
 void MainWindow::changeEvent(QEvent* e)
 {
     QWidget::changeEvent(e);
     if (e->type() == QEvent::WindowStateChange)
-        Form_Resize();
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* e)
-{
-    if (e->type() == QEvent::MouseButtonRelease) {
-        for (int i = 0; i < kStations; ++i) {
-            if (watched == m_tiles[i]->imgCam) {
-                emit pictureClicked(i);
-                return true;
-            }
-        }
-    }
-    return QWidget::eventFilter(watched, e);
+        layOut();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "WindowPlacement.h"
+
 #include <QString>
 
 #include <functional>
@@ -10,24 +12,8 @@ class ShellRunner;
 class SipEngine;
 struct ConsoleState;
 
-/// What shutdown asks of the windows.
-class ShutdownHost
-{
-public:
-    virtual ~ShutdownHost() = default;
-
-    virtual void stopSnapshotTimer() = 0;
-    /// One pass over the window events already queued (a due status poll among them).
-    virtual void processPendingEvents() = 0;
-    /// 0 normal, 1 minimised (also: hidden in the tray), 2 maximised.
-    virtual int windowState() const = 0;
-    /// The main window's outer frame in twips.
-    virtual void windowFrameTwips(double* left, double* top, double* width, double* height) const = 0;
-    /// Closes the zoom window (saving its placement) and the popup.
-    virtual void closeOtherWindows() = 0;
-};
-
-/// Everything shutdown uses, owned elsewhere.
+/// Everything shutdown uses: services owned elsewhere and the steps it asks of
+/// the windows and channels.
 struct ShutdownContext
 {
     ConsoleState& state;
@@ -36,26 +22,30 @@ struct ShutdownContext
     ShellRunner& shell;
     SettingsStore& settings;
     QString programDir;
+    /// Stops the snapshot timer and the pass under way.
+    std::function<void()> stopPolling;
+    /// One pass over the events already queued (a due status poll among them).
+    std::function<void()> processPendingEvents;
     /// Stops the engine daemon the console started, if it still runs after
     /// the shell's exit command.
     std::function<void()> stopStartedDaemon;
+    /// The main window's placement now.
+    std::function<WindowPlacement()> windowPlacement;
+    /// Closes the zoom window (saving its placement), the splash and the popup.
+    std::function<void()> closeOtherWindows;
 };
 
-/// The console's shutdown (Form_Unload): polling stopped, engine closed and
-/// told to exit, placement saved. Runs once; later calls do nothing.
+/// The console's shutdown: polling stopped, engine released and told to exit,
+/// the main window's placement saved. Runs once; later calls do nothing.
 class ShutdownSequence
 {
 public:
-    ShutdownSequence(ShutdownContext context, ShutdownHost& host);
+    explicit ShutdownSequence(ShutdownContext context);
 
-    void Form_Unload();
+    void run();
     bool hasRun() const { return m_ran; }
-
-    /// Decimal text of a twip value as the settings store keeps it.
-    static QString placementText(double twips);
 
 private:
     ShutdownContext m_ctx;
-    ShutdownHost& m_host;
     bool m_ran = false;
 };

@@ -17,21 +17,12 @@ StartupSequence::StartupSequence(StartupContext context, StartupHost& host, QObj
 {
 }
 
-bool StartupSequence::isSupportedSystem(const OsVersion& version)
-{
-    return version.major > 5 || (version.major == 5 && version.minor >= 1);
-}
-
 StartupSequence::Outcome StartupSequence::start()
 {
     if (m_started)
         return Outcome::Running;
     m_started = true;
 
-    if (!isSupportedSystem(m_ctx.osVersion)) {
-        m_host.showOsVersionError();
-        return Outcome::RefusedSystem;
-    }
     if (m_ctx.state.exiting != 0 || !m_ctx.acquireInstance())
         return Outcome::AlreadyRunning;
 
@@ -44,7 +35,7 @@ StartupSequence::Outcome StartupSequence::start()
             // Running on the defaults would silently serve the wrong stations:
             // say why and stop, as for any failure that ends start-up.
             const QString text = QStringLiteral("The configuration file could not be read: ") + error;
-            m_ctx.log.WriteLog(text);
+            m_ctx.log.write(text);
             m_host.showStartupError(text);
             return Outcome::Failed;
         }
@@ -60,16 +51,23 @@ StartupSequence::Outcome StartupSequence::start()
 
 void StartupSequence::startEngine()
 {
-    m_ctx.log.WriteLog(QStringLiteral("init"));
-    m_ctx.engine.linphoneInit();
+    const QString program = m_ctx.engine.programName();
+    if (!m_ctx.engine.programAvailable()) {
+        m_ctx.log.write(QStringLiteral("engine: %1 not found or not executable: telephony is off").arg(program));
+        m_host.showEngineMissing(program);
+        finish(false);
+        return;
+    }
+    m_ctx.log.write(QStringLiteral("init"));
+    m_ctx.engine.start();
     m_ctx.scheduler.singleShot(kEngineStartWaitMs, this, [this]() { tryCodec(); });
 }
 
 void StartupSequence::tryCodec()
 {
     ++m_attempt;
-    m_reply.fill(m_ctx.engine.linphoneCodec(0, 0));
-    if (m_reply.text().contains(QLatin1String("disabled"))) {
+    m_codecReply = m_ctx.engine.disableCodec(0);
+    if (m_codecReply.contains(QLatin1String("disabled"))) {
         logFirstCodecReply();
         return;
     }
@@ -86,44 +84,42 @@ void StartupSequence::afterCodecWait()
 
 void StartupSequence::logFirstCodecReply()
 {
-    m_ctx.log.WriteLog(m_reply.text());
+    m_ctx.log.write(m_codecReply);
     m_ctx.scheduler.singleShot(kCodecPauseMs, this, [this]() { secondCodec(); });
 }
 
 void StartupSequence::secondCodec()
 {
-    m_reply.fill(m_ctx.engine.linphoneCodec(1, 0));
-    m_ctx.log.WriteLog(m_reply.text());
+    m_ctx.log.write(m_ctx.engine.disableCodec(1));
     m_ctx.scheduler.singleShot(kCodecPauseMs, this, [this]() { thirdCodec(); });
 }
 
 void StartupSequence::thirdCodec()
 {
-    m_reply.fill(m_ctx.engine.linphoneCodec(2, 0));
-    m_ctx.log.WriteLog(m_reply.text());
-    finish();
+    m_ctx.log.write(m_ctx.engine.disableCodec(2));
+    finish(true);
 }
 
 void StartupSequence::registerWithServer()
 {
     const ConfigRecord& r = m_ctx.record;
     // The password stays out of the log; the command itself gets it in full.
-    m_ctx.log.WriteLog(EngineShell::registerArgumentText(r.serverAddress, r.userId, r.password, true));
+    m_ctx.log.write(EngineShell::registerArgumentText(r.serverAddress, r.userId, r.password, true));
     const ShellCommand command = EngineShell::registerCommand(EngineShell::shellPath(m_ctx.programDir),
                                                               r.serverAddress, r.userId, r.password);
-    m_ctx.log.WriteLog(m_ctx.shell.RunShellCommand(command, true, false, true));
+    m_ctx.log.write(m_ctx.shell.run(command, true, false));
 }
 
-void StartupSequence::finish()
+void StartupSequence::finish(bool withEngine)
 {
-    if (m_ctx.record.useSipServer != 0)
+    if (withEngine && m_ctx.record.useSipServer != 0)
         registerWithServer();
 
     m_host.startSnapshotTimer();
-    m_host.applyPlacement(WindowPlacement::load(m_ctx.settings));
+    m_host.applyPlacement(WindowPlacement::load(m_ctx.settings, WindowPlacement::kMainWindowPrefix));
     m_ctx.state.zoomedStation = -1;
     m_ctx.record.active[0] = 1; // in memory only: station 0 is always shown
-    m_ctx.state.CallState = 0;
+    m_ctx.state.callState = 0;
     if (m_ctx.makeScratchDirectory)
         m_ctx.makeScratchDirectory();
     m_finished = true;

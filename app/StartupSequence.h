@@ -1,7 +1,5 @@
 #pragma once
 
-#include "OsVersion.h"
-#include "ReplyBuffer.h"
 #include "WindowPlacement.h"
 
 #include <QObject>
@@ -23,8 +21,9 @@ class StartupHost
 public:
     virtual ~StartupHost() = default;
 
-    /// Modal message for a refused system; the program ends after it.
-    virtual void showOsVersionError() = 0;
+    /// Tells the operator that the SIP engine program is missing, without
+    /// waiting for an answer: the console goes on without telephony.
+    virtual void showEngineMissing(const QString& program) = 0;
     virtual void showSplash() = 0;
     /// Modal report of a failure that ends start-up.
     virtual void showStartupError(const QString& text) = 0;
@@ -51,7 +50,6 @@ struct StartupContext
     Scheduler& scheduler;
     /// The executable's own directory: qzp.cfg and lp/linphonecsh live there.
     QString programDir;
-    OsVersion osVersion;
     /// False when another instance of the console already runs.
     std::function<bool()> acquireInstance;
     /// Creates the scratch directory; failures are ignored.
@@ -60,8 +58,8 @@ struct StartupContext
 
 /// The console's start-up, run as a sequence of steps on the GUI thread. The
 /// waits for the engine are timers, not sleeps, so the splash stays painted
-/// and the window system stays served; the order, the waits and what is
-/// logged are those of the blocking original.
+/// and the window system stays served. Without the engine program the console
+/// starts without telephony; cameras and relays do not need it.
 class StartupSequence : public QObject
 {
     Q_OBJECT
@@ -69,7 +67,6 @@ public:
     enum class Outcome
     {
         Running,        ///< the steps go on; the host hears startupFinished()
-        RefusedSystem,  ///< the system is too old; the message was shown
         AlreadyRunning, ///< another instance runs, or shutdown has begun
         Failed,         ///< start-up could not go on; the report was shown
     };
@@ -78,7 +75,6 @@ public:
     static constexpr int kCodecRetryWaitMs = 3000;
     static constexpr int kCodecAttempts = 10;
     static constexpr int kCodecPauseMs = 100;
-    static constexpr int kReplyBufferLength = 4096;
 
     StartupSequence(StartupContext context, StartupHost& host, QObject* parent = nullptr);
 
@@ -89,9 +85,6 @@ public:
     /// Codec attempts made while waiting for the engine.
     int codecAttempts() const { return m_attempt; }
 
-    /// The system check: above 5, or 5 with a minor version of 1 or more.
-    static bool isSupportedSystem(const OsVersion& version);
-
 private:
     void startEngine();
     void tryCodec();
@@ -99,12 +92,12 @@ private:
     void logFirstCodecReply();
     void secondCodec();
     void thirdCodec();
-    void finish();
+    void finish(bool withEngine);
     void registerWithServer();
 
     StartupContext m_ctx;
     StartupHost& m_host;
-    ReplyBuffer m_reply{kReplyBufferLength};
+    QString m_codecReply;
     bool m_started = false;
     bool m_finished = false;
     int m_attempt = 0;

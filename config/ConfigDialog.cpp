@@ -74,33 +74,33 @@ ConfigDialog::ConfigDialog(ConfigRecord& record, QString configPath, QWidget* pa
     // The strip is designed wider than the dialog; here it fits the dialog and
     // scrolls its sixteen tabs (arrow buttons, or Ctrl+Tab / Ctrl+Shift+Tab).
     m_tabs = new QTabWidget(this);
-    m_tabs->setObjectName(QStringLiteral("SSTab1"));
+    m_tabs->setObjectName(QStringLiteral("stationTabs"));
     m_tabs->setGeometry(Twips::toPx(75, 2625, 6015, 3315));
     m_tabs->setUsesScrollButtons(true);
     m_tabs->tabBar()->setExpanding(false);
     for (int i = 0; i < kStations; ++i)
         m_tabs->addTab(buildStationTab(i), QString::number(i + 1));
     for (int i = 0; i < kStations; ++i)
-        connect(m_chkAttivo[i], &QCheckBox::toggled, this, [this, i]() { chkAttivo_Click(i); });
+        connect(m_activeBoxes[i], &QCheckBox::toggled, this, [this, i]() { onActiveToggled(i); });
 
-    m_chkPopUp = new QCheckBox(QStringLiteral("PopUp on call"), this);
-    m_chkPopUp->setObjectName(QStringLiteral("chkPopUp"));
-    m_chkPopUp->setGeometry(Twips::toPx(225, 6075, 1815, 315));
+    m_popupOnCallBox = new QCheckBox(QStringLiteral("PopUp on call"), this);
+    m_popupOnCallBox->setObjectName(QStringLiteral("popupOnCallBox"));
+    m_popupOnCallBox->setGeometry(Twips::toPx(225, 6075, 1815, 315));
 
-    m_cmdOk = new QPushButton(QStringLiteral("Ok"), this);
-    m_cmdOk->setObjectName(QStringLiteral("cmdOk"));
-    m_cmdOk->setGeometry(Twips::toPx(3900, 6000, 1065, 540));
-    m_cmdOk->setDefault(true);
-    m_cmdOk->setAutoDefault(true);
-    connect(m_cmdOk, &QPushButton::clicked, this, &ConfigDialog::cmdOk_Click);
+    m_okButton = new QPushButton(QStringLiteral("Ok"), this);
+    m_okButton->setObjectName(QStringLiteral("okButton"));
+    m_okButton->setGeometry(Twips::toPx(3900, 6000, 1065, 540));
+    m_okButton->setDefault(true);
+    m_okButton->setAutoDefault(true);
+    connect(m_okButton, &QPushButton::clicked, this, &ConfigDialog::saveAndClose);
 
-    m_cmdAnnulla = new QPushButton(QStringLiteral("Annulla"), this);
-    m_cmdAnnulla->setObjectName(QStringLiteral("cmdAnnulla"));
-    m_cmdAnnulla->setGeometry(Twips::toPx(5025, 6000, 1065, 540));
-    m_cmdAnnulla->setAutoDefault(false);
-    connect(m_cmdAnnulla, &QPushButton::clicked, this, &QDialog::reject); // Escape does the same
+    m_cancelButton = new QPushButton(QStringLiteral("Annulla"), this);
+    m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    m_cancelButton->setGeometry(Twips::toPx(5025, 6000, 1065, 540));
+    m_cancelButton->setAutoDefault(false);
+    connect(m_cancelButton, &QPushButton::clicked, this, &QDialog::reject); // Escape does the same
 
-    Form_Load();
+    fillFields();
 }
 
 void ConfigDialog::buildServerFrame()
@@ -110,21 +110,21 @@ void ConfigDialog::buildServerFrame()
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setGeometry(Twips::toPx(75, 0, 6015, 2265));
 
-    m_chkServer = new QCheckBox(QStringLiteral("Use SIP server"), frame);
-    m_chkServer->setObjectName(QStringLiteral("chkServer"));
-    m_chkServer->setGeometry(Twips::toPx(225, 225, 1965, 315));
-    setBlueText(m_chkServer);
-    connect(m_chkServer, &QCheckBox::toggled, this, &ConfigDialog::chkServer_Click);
+    m_useServerBox = new QCheckBox(QStringLiteral("Use SIP server"), frame);
+    m_useServerBox->setObjectName(QStringLiteral("useServerBox"));
+    m_useServerBox->setGeometry(Twips::toPx(225, 225, 1965, 315));
+    setBlueText(m_useServerBox);
+    connect(m_useServerBox, &QCheckBox::toggled, this, &ConfigDialog::onUseServerToggled);
 
     addLabel(frame, QStringLiteral("IP address"), 225, 750, 1650);
-    m_txtPBX = addField(frame, "txtPBX", 1650, 675, 2565, 360);
+    m_serverEdit = addField(frame, "serverEdit", 1650, 675, 2565, 360);
     addLabel(frame, QStringLiteral("User ID"), 225, 1200, 1650);
-    m_txtID = addField(frame, "txtID", 1650, 1125, 1065, 360);
+    m_userEdit = addField(frame, "userEdit", 1650, 1125, 1065, 360);
     addLabel(frame, QStringLiteral("Password"), 225, 1650, 1650);
-    m_txtPWD = addField(frame, "txtPWD", 1650, 1575, 1065, 360);
-    m_txtPBX->setEnabled(false);
-    m_txtID->setEnabled(false);
-    m_txtPWD->setEnabled(false);
+    m_passwordEdit = addField(frame, "passwordEdit", 1650, 1575, 1065, 360);
+    m_serverEdit->setEnabled(false);
+    m_userEdit->setEnabled(false);
+    m_passwordEdit->setEnabled(false);
 }
 
 QWidget* ConfigDialog::buildStationTab(int i)
@@ -133,9 +133,9 @@ QWidget* ConfigDialog::buildStationTab(int i)
     page->setObjectName(QStringLiteral("tab%1").arg(i + 1));
 
     auto* active = new QCheckBox(QStringLiteral("Active"), page);
-    active->setObjectName(QStringLiteral("chkAttivo(%1)").arg(i));
+    active->setObjectName(QStringLiteral("activeBox(%1)").arg(i));
     active->setGeometry(Twips::toPx(150, 450 - kTabRowTwips, 3015, 240));
-    m_chkAttivo[i] = active;
+    m_activeBoxes[i] = active;
 
     auto* frame = new QFrame(page);
     frame->setObjectName(QStringLiteral("frameQZ(%1)").arg(i));
@@ -143,23 +143,23 @@ QWidget* ConfigDialog::buildStationTab(int i)
     frame->setGeometry(Twips::toPx(150, 600 - kTabRowTwips, 5715, 2640));
 
     addLabel(frame, QStringLiteral("Description"), 225, 375, 1650);
-    m_txtDesc[i] = addField(frame, "txtDesc", 1650, 300, 2565, 360);
+    m_descriptionEdits[i] = addField(frame, "descriptionEdit", 1650, 300, 2565, 360);
     addLabel(frame, QStringLiteral("IP address"), 225, 825, 1650);
-    m_txtQZ[i] = addField(frame, "txtQZ", 1650, 750, 2565, 360);
+    m_addressEdits[i] = addField(frame, "addressEdit", 1650, 750, 2565, 360);
     addLabel(frame, QStringLiteral("Extension"), 225, 1275, 1650);
-    m_txtExt[i] = addField(frame, "txtExt", 1650, 1200, 1065, 360);
+    m_extensionEdits[i] = addField(frame, "extensionEdit", 1650, 1200, 1065, 360);
     addLabel(frame, QStringLiteral("Activation time unlock relay"), 225, 1725, 2775);
-    m_txtRele1[i] = addField(frame, "txtRele1", 2775, 1650, 540, 360);
+    m_lockTimeEdits[i] = addField(frame, "lockTimeEdit", 2775, 1650, 540, 360);
     addLabel(frame, QStringLiteral("(S)"), 3450, 1725, 4200);
     addLabel(frame, QStringLiteral("Activation time light relay"), 225, 2175, 2775);
-    m_txtRele2[i] = addField(frame, "txtRele2", 2775, 2100, 540, 360);
+    m_lightTimeEdits[i] = addField(frame, "lightTimeEdit", 2775, 2100, 540, 360);
     addLabel(frame, QStringLiteral("(S)"), 3450, 2175, 4200);
 
     // The operator types two digits at most: relay times are whole seconds.
     const QRegularExpression digits(QStringLiteral("[0-9]{0,2}"));
-    for (QLineEdit* field : {m_txtRele1[i], m_txtRele2[i]})
+    for (QLineEdit* field : {m_lockTimeEdits[i], m_lightTimeEdits[i]})
         field->setValidator(new QRegularExpressionValidator(digits, field));
-    for (QLineEdit* field : {m_txtDesc[i], m_txtQZ[i], m_txtExt[i], m_txtRele1[i], m_txtRele2[i]})
+    for (QLineEdit* field : {m_descriptionEdits[i], m_addressEdits[i], m_extensionEdits[i], m_lockTimeEdits[i], m_lightTimeEdits[i]})
         field->setObjectName(field->objectName() + QStringLiteral("(%1)").arg(i));
 
     active->raise(); // above the frame that starts just under it
@@ -171,48 +171,48 @@ QWidget* ConfigDialog::buildStationTab(int i)
     return page;
 }
 
-void ConfigDialog::Form_Load()
+void ConfigDialog::fillFields()
 {
-    m_txtPBX->setText(m_record.serverAddress);
-    m_txtID->setText(m_record.userId);
-    m_txtPWD->setText(m_record.password);
+    m_serverEdit->setText(m_record.serverAddress);
+    m_userEdit->setText(m_record.userId);
+    m_passwordEdit->setText(m_record.password);
     for (int i = 0; i < kStations; ++i) {
         // Cleared first, so a set box always runs its click handler.
-        m_chkAttivo[i]->setChecked(false);
-        m_chkAttivo[i]->setChecked(m_record.active[i] != 0);
-        m_txtExt[i]->setText(m_record.extension[i]);
-        m_txtQZ[i]->setText(m_record.ipAddress[i]);
+        m_activeBoxes[i]->setChecked(false);
+        m_activeBoxes[i]->setChecked(m_record.active[i] != 0);
+        m_extensionEdits[i]->setText(m_record.extension[i]);
+        m_addressEdits[i]->setText(m_record.ipAddress[i]);
         // Set directly: a value stored by other means (123, -5) is shown and
         // kept; the two-digit rule applies to what the operator types.
-        m_txtRele1[i]->setText(QString::number(m_record.param(ConfigRecord::kLockRelayParam, i)));
-        m_txtRele2[i]->setText(QString::number(m_record.param(ConfigRecord::kLightRelayParam, i)));
-        m_txtDesc[i]->setText(m_record.description[i]);
+        m_lockTimeEdits[i]->setText(QString::number(m_record.param(ConfigRecord::kLockRelayParam, i)));
+        m_lightTimeEdits[i]->setText(QString::number(m_record.param(ConfigRecord::kLightRelayParam, i)));
+        m_descriptionEdits[i]->setText(m_record.description[i]);
     }
-    m_chkServer->setChecked(m_record.useSipServer != 0);
-    chkServer_Click();
-    m_chkPopUp->setChecked(m_record.popupOnCall != 0);
+    m_useServerBox->setChecked(m_record.useSipServer != 0);
+    onUseServerToggled();
+    m_popupOnCallBox->setChecked(m_record.popupOnCall != 0);
 }
 
-void ConfigDialog::chkAttivo_Click(int index)
+void ConfigDialog::onActiveToggled(int index)
 {
     if (index >= kStations - 1)
         return;
-    if (!m_chkAttivo[index]->isChecked()) {
+    if (!m_activeBoxes[index]->isChecked()) {
         for (int j = index + 1; j < kStations; ++j) {
-            m_chkAttivo[j]->setChecked(false);
-            m_chkAttivo[j]->setEnabled(false);
+            m_activeBoxes[j]->setChecked(false);
+            m_activeBoxes[j]->setEnabled(false);
         }
     } else {
-        m_chkAttivo[index + 1]->setEnabled(true);
+        m_activeBoxes[index + 1]->setEnabled(true);
     }
 }
 
-void ConfigDialog::chkServer_Click()
+void ConfigDialog::onUseServerToggled()
 {
-    const bool on = m_chkServer->isChecked();
-    m_txtPBX->setEnabled(on);
-    m_txtID->setEnabled(on);
-    m_txtPWD->setEnabled(on);
+    const bool on = m_useServerBox->isChecked();
+    m_serverEdit->setEnabled(on);
+    m_userEdit->setEnabled(on);
+    m_passwordEdit->setEnabled(on);
 }
 
 qint16 ConfigDialog::relayTime(const QString& text)
@@ -227,23 +227,23 @@ qint16 ConfigDialog::relayTime(const QString& text)
 ConfigRecord ConfigDialog::editedRecord() const
 {
     ConfigRecord r = m_record;
-    r.serverAddress = m_txtPBX->text();
-    r.userId = m_txtID->text();
-    r.password = m_txtPWD->text();
+    r.serverAddress = m_serverEdit->text();
+    r.userId = m_userEdit->text();
+    r.password = m_passwordEdit->text();
     for (int i = 0; i < kStations; ++i) {
-        r.extension[i] = m_txtExt[i]->text().trimmed();
-        r.ipAddress[i] = m_txtQZ[i]->text().trimmed();
-        r.description[i] = m_txtDesc[i]->text();
-        r.param(ConfigRecord::kLockRelayParam, i) = relayTime(m_txtRele1[i]->text());
-        r.param(ConfigRecord::kLightRelayParam, i) = relayTime(m_txtRele2[i]->text());
-        r.active[i] = m_chkAttivo[i]->isChecked() ? 1 : 0;
+        r.extension[i] = m_extensionEdits[i]->text().trimmed();
+        r.ipAddress[i] = m_addressEdits[i]->text().trimmed();
+        r.description[i] = m_descriptionEdits[i]->text();
+        r.param(ConfigRecord::kLockRelayParam, i) = relayTime(m_lockTimeEdits[i]->text());
+        r.param(ConfigRecord::kLightRelayParam, i) = relayTime(m_lightTimeEdits[i]->text());
+        r.active[i] = m_activeBoxes[i]->isChecked() ? 1 : 0;
     }
-    r.useSipServer = m_chkServer->isChecked() ? 1 : 0;
-    r.popupOnCall = m_chkPopUp->isChecked() ? 1 : 0;
+    r.useSipServer = m_useServerBox->isChecked() ? 1 : 0;
+    r.popupOnCall = m_popupOnCallBox->isChecked() ? 1 : 0;
     return r;
 }
 
-void ConfigDialog::cmdOk_Click()
+void ConfigDialog::saveAndClose()
 {
     const ConfigRecord edited = editedRecord();
     QString error;

@@ -34,44 +34,44 @@ public:
     /// Whole number of a relay time field; 0, empty or unreadable become 1.
     static qint16 relayTime(const QString& text);
 
-    QTabWidget* SSTab1() const { return m_tabs; }
-    QCheckBox* chkAttivo(int i) const { return m_chkAttivo.at(i); }
-    QLineEdit* txtQZ(int i) const { return m_txtQZ.at(i); }
-    QLineEdit* txtExt(int i) const { return m_txtExt.at(i); }
-    QLineEdit* txtDesc(int i) const { return m_txtDesc.at(i); }
-    QLineEdit* txtRele1(int i) const { return m_txtRele1.at(i); }
-    QLineEdit* txtRele2(int i) const { return m_txtRele2.at(i); }
-    QCheckBox* chkServer() const { return m_chkServer; }
-    QLineEdit* txtPBX() const { return m_txtPBX; }
-    QLineEdit* txtID() const { return m_txtID; }
-    QLineEdit* txtPWD() const { return m_txtPWD; }
-    QCheckBox* chkPopUp() const { return m_chkPopUp; }
-    QPushButton* cmdOk() const { return m_cmdOk; }
-    QPushButton* cmdAnnulla() const { return m_cmdAnnulla; }
+    QTabWidget* stationTabs() const { return m_tabs; }
+    QCheckBox* activeBox(int i) const { return m_activeBoxes.at(i); }
+    QLineEdit* addressEdit(int i) const { return m_addressEdits.at(i); }
+    QLineEdit* extensionEdit(int i) const { return m_extensionEdits.at(i); }
+    QLineEdit* descriptionEdit(int i) const { return m_descriptionEdits.at(i); }
+    QLineEdit* lockTimeEdit(int i) const { return m_lockTimeEdits.at(i); }
+    QLineEdit* lightTimeEdit(int i) const { return m_lightTimeEdits.at(i); }
+    QCheckBox* useServerBox() const { return m_useServerBox; }
+    QLineEdit* serverEdit() const { return m_serverEdit; }
+    QLineEdit* userEdit() const { return m_userEdit; }
+    QLineEdit* passwordEdit() const { return m_passwordEdit; }
+    QCheckBox* popupOnCallBox() const { return m_popupOnCallBox; }
+    QPushButton* okButton() const { return m_okButton; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
 
 private:
     void buildServerFrame();
     QWidget* buildStationTab(int i);
-    void Form_Load();
-    void chkAttivo_Click(int index);
-    void chkServer_Click();
-    void cmdOk_Click();
+    void fillFields();
+    void onActiveToggled(int index);
+    void onUseServerToggled();
+    void saveAndClose();
 
     ConfigRecord& m_record;
     QString m_configPath;
     std::function<void(const QString&)> m_reportError;
     QTabWidget* m_tabs = nullptr;
-    std::array<QCheckBox*, kStations> m_chkAttivo{};
-    std::array<QLineEdit*, kStations> m_txtQZ{};
-    std::array<QLineEdit*, kStations> m_txtExt{};
-    std::array<QLineEdit*, kStations> m_txtDesc{};
-    std::array<QLineEdit*, kStations> m_txtRele1{};
-    std::array<QLineEdit*, kStations> m_txtRele2{};
-    QCheckBox* m_chkServer = nullptr;
-    QLineEdit* m_txtPBX = nullptr;
-    QLineEdit* m_txtID = nullptr;
-    QLineEdit* m_txtPWD = nullptr;
-    QCheckBox* m_chkPopUp = nullptr;
-    QPushButton* m_cmdOk = nullptr;
-    QPushButton* m_cmdAnnulla = nullptr;
+    std::array<QCheckBox*, kStations> m_activeBoxes{};
+    std::array<QLineEdit*, kStations> m_addressEdits{};
+    std::array<QLineEdit*, kStations> m_extensionEdits{};
+    std::array<QLineEdit*, kStations> m_descriptionEdits{};
+    std::array<QLineEdit*, kStations> m_lockTimeEdits{};
+    std::array<QLineEdit*, kStations> m_lightTimeEdits{};
+    QCheckBox* m_useServerBox = nullptr;
+    QLineEdit* m_serverEdit = nullptr;
+    QLineEdit* m_userEdit = nullptr;
+    QLineEdit* m_passwordEdit = nullptr;
+    QCheckBox* m_popupOnCallBox = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
 };

@@ -10,5 +10,5 @@ public:
     virtual ~Logger() = default;
 
     /// Writes one entry. Never throws and never ends the program.
-    virtual void WriteLog(const QString& text) = 0;
+    virtual void write(const QString& text) = 0;
 };

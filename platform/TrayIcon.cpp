@@ -31,14 +31,14 @@ bool QtTrayIcon::isAvailable() const
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
-void QtTrayIcon::AddTrayIcon(const QIcon& icon, const QString& tip)
+void QtTrayIcon::showIcon(const QIcon& icon, const QString& tip)
 {
     m_icon->setIcon(icon);
     m_icon->setToolTip(tip);
     m_icon->show();
 }
 
-void QtTrayIcon::RemoveTrayIcon()
+void QtTrayIcon::hideIcon()
 {
     m_icon->hide();
 }

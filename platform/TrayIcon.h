@@ -13,10 +13,10 @@ public:
 
     /// False where the desktop has no notification area.
     virtual bool isAvailable() const = 0;
-    /// AddTrayIcon: shows the icon with its tip.
-    virtual void AddTrayIcon(const QIcon& icon, const QString& tip) = 0;
-    /// RemoveTrayIcon.
-    virtual void RemoveTrayIcon() = 0;
+    /// showIcon: shows the icon with its tip.
+    virtual void showIcon(const QIcon& icon, const QString& tip) = 0;
+    /// hideIcon.
+    virtual void hideIcon() = 0;
     virtual bool isShown() const = 0;
 
 signals:
@@ -40,8 +40,8 @@ public:
     ~QtTrayIcon() override;
 
     bool isAvailable() const override;
-    void AddTrayIcon(const QIcon& icon, const QString& tip) override;
-    void RemoveTrayIcon() override;
+    void showIcon(const QIcon& icon, const QString& tip) override;
+    void hideIcon() override;
     bool isShown() const override;
 
 private:

@@ -6,7 +6,7 @@
 
 namespace WindowStyling {
 
-void SetTopmost(QWidget* window, bool onTop)
+void setTopmost(QWidget* window, bool onTop)
 {
     if (!window || window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop)
         return;
@@ -22,7 +22,7 @@ void SetTopmost(QWidget* window, bool onTop)
     }
 }
 
-void SetTransparency(QWidget* window, int alpha)
+void setTransparency(QWidget* window, int alpha)
 {
     if (window)
         window->setWindowOpacity(std::clamp(alpha, 0, 255) / 255.0);

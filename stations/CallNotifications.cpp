@@ -1,7 +1,7 @@
 #include "CallNotifications.h"
 
 #include "CallSockets.h"
-#include "CallWindowPort.h"
+#include "ConsoleWindow.h"
 #include "ConfigRecord.h"
 #include "Logger.h"
 #include "Scheduler.h"
@@ -9,7 +9,7 @@
 
 #include <QPointer>
 
-CallNotifications::CallNotifications(const ConfigRecord& record, CallSockets& sockets, CallWindowPort& window,
+CallNotifications::CallNotifications(const ConfigRecord& record, CallSockets& sockets, ConsoleWindow& window,
                                      Logger& log, Scheduler& scheduler, QObject* parent)
     : QObject(parent)
     , m_record(record)
@@ -18,13 +18,13 @@ CallNotifications::CallNotifications(const ConfigRecord& record, CallSockets& so
     , m_log(log)
     , m_scheduler(scheduler)
 {
-    connect(&m_sockets, &CallSockets::dataArrived, this, &CallNotifications::wsockCall_DataArrival);
-    connect(&m_sockets, &CallSockets::errorOccurred, this, &CallNotifications::wsockCall_Error);
+    connect(&m_sockets, &CallSockets::dataArrived, this, &CallNotifications::onDataArrived);
+    connect(&m_sockets, &CallSockets::errorOccurred, this, &CallNotifications::onSocketError);
 }
 
 CallNotifications::~CallNotifications() = default;
 
-void CallNotifications::wsockCall_DataArrival(int station, const QByteArray& data)
+void CallNotifications::onDataArrived(int station, const QByteArray& data)
 {
     if (station < 0 || station >= kStations)
         return;
@@ -59,11 +59,11 @@ void CallNotifications::endStep(int station)
     });
 }
 
-void CallNotifications::wsockCall_Error(int station)
+void CallNotifications::onSocketError(int station)
 {
     if (station < 0 || station >= kStations)
         return;
-    m_sockets.wsockCall(station)->close();
+    m_sockets.socket(station)->close();
 }
 
 void CallNotifications::reopenSockets(std::function<void()> done)
@@ -76,7 +76,7 @@ void CallNotifications::reopenSockets(std::function<void()> done)
     m_reopening = true;
     m_reopenDone = std::move(done);
     m_reopenNext = 0;
-    m_log.WriteLog(QStringLiteral("sock"));
+    m_log.write(QStringLiteral("sock"));
     reopenNext();
 }
 
@@ -94,13 +94,13 @@ void CallNotifications::reopenNext()
         return;
     }
     const int station = m_reopenNext++;
-    m_sockets.wsockCall(station)->close();
+    m_sockets.socket(station)->close();
     m_scheduler.singleShot(kReopenWaitMs, this, [this, station]() { reconnect(station); });
 }
 
 void CallNotifications::reconnect(int station)
 {
-    TcpClientSocket* socket = m_sockets.wsockCall(station);
+    TcpClientSocket* socket = m_sockets.socket(station);
     // Start-up gave addresses to the stations active then; one activated later
     // has none yet and takes its address as it is now.
     if (socket->remoteHost().isEmpty())

@@ -7,13 +7,13 @@
 #include <functional>
 
 class CallSockets;
-class CallWindowPort;
+class ConsoleWindow;
 class Logger;
 class Scheduler;
 struct ConfigRecord;
 
 /// The stations' door-call announcements on their notification sockets
-/// (wsockCall_DataArrival, wsockCall_Error) and the periodic reopen of those
+/// (onDataArrived, onSocketError) and the periodic reopen of those
 /// sockets.
 ///
 /// Each arrival is scanned on its own, case-sensitive: "CALL" anywhere marks
@@ -32,14 +32,14 @@ public:
     static constexpr int kReopenWaitMs = 110;
 
     /// Every reference must outlive this object. Connects to sockets' arrivals and errors.
-    CallNotifications(const ConfigRecord& record, CallSockets& sockets, CallWindowPort& window, Logger& log,
+    CallNotifications(const ConfigRecord& record, CallSockets& sockets, ConsoleWindow& window, Logger& log,
                       Scheduler& scheduler, QObject* parent = nullptr);
     ~CallNotifications() override;
 
     /// One arrival of text on station's socket.
-    void wsockCall_DataArrival(int station, const QByteArray& data);
+    void onDataArrived(int station, const QByteArray& data);
     /// A socket error: the station's socket is closed until the next reopen.
-    void wsockCall_Error(int station);
+    void onSocketError(int station);
 
     /// The reopen of every 120th snapshot pass: writes "sock", then for each
     /// active station in index order closes its socket, waits kReopenWaitMs
@@ -64,7 +64,7 @@ private:
 
     const ConfigRecord& m_record;
     CallSockets& m_sockets;
-    CallWindowPort& m_window;
+    ConsoleWindow& m_window;
     Logger& m_log;
     Scheduler& m_scheduler;
     std::array<int, kStations> m_calling{};

@@ -18,7 +18,7 @@ CallSockets::CallSockets(quint16 port, QObject* parent)
         m_sockets[i] = socket;
         connect(socket, &TcpClientSocket::dataArrived, this,
                 [this, i](const QByteArray& data) { emit dataArrived(i, data); });
-        // wsockCall_Error: a failed connection stays closed until the next reopen.
+        // onSocketError: a failed connection stays closed until the next reopen.
         connect(socket, &TcpClientSocket::errorOccurred, this, [this, socket, i]() {
             socket->close();
             emit errorOccurred(i);

@@ -22,7 +22,7 @@ public:
     /// Sockets to another port than 6001 (simulated stations in tests).
     CallSockets(quint16 port, QObject* parent);
 
-    TcpClientSocket* wsockCall(int station) const { return m_sockets.at(station); }
+    TcpClientSocket* socket(int station) const { return m_sockets.at(station); }
 
     /// The port every station's socket connects to.
     quint16 port() const { return m_port; }

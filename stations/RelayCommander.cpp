@@ -14,8 +14,8 @@ RelayCommander::RelayCommander(const ConfigRecord& record, Logger& log, Schedule
     , m_port(relayPort)
     , m_socket(new TcpClientSocket(this))
 {
-    connect(m_socket, &TcpClientSocket::connected, this, &RelayCommander::Winsock1_Connect);
-    connect(m_socket, &TcpClientSocket::disconnected, this, &RelayCommander::Winsock1_Close);
+    connect(m_socket, &TcpClientSocket::connected, this, &RelayCommander::onConnected);
+    connect(m_socket, &TcpClientSocket::disconnected, this, &RelayCommander::onClosed);
     connect(m_socket, &TcpClientSocket::errorOccurred, this, &RelayCommander::connectionFailed);
 }
 
@@ -30,12 +30,12 @@ QString RelayCommander::relayCommand(int relay, qint16 seconds)
     return QString::number(relay) + (QStringLiteral("00") + QString::number(seconds)).right(2);
 }
 
-void RelayCommander::cmdLock_MouseUp(int station)
+void RelayCommander::openDoor(int station)
 {
     release(station, 1, ConfigRecord::kLockRelayParam, QStringLiteral("rel\u00E8 1"));
 }
 
-void RelayCommander::cmdLight_MouseUp(int station)
+void RelayCommander::switchLight(int station)
 {
     release(station, 2, ConfigRecord::kLightRelayParam, QStringLiteral("rel\u00E8 2"));
 }
@@ -43,7 +43,7 @@ void RelayCommander::cmdLight_MouseUp(int station)
 void RelayCommander::release(int station, int relay, int param, const QString& logText)
 {
     // Logged on every release, also when the command is lost later.
-    m_log.WriteLog(logText);
+    m_log.write(logText);
     if (station < 0 || station >= ConfigRecord::kStations)
         return;
     const QString command = relayCommand(relay, m_record.param(param, station));
@@ -84,7 +84,7 @@ void RelayCommander::startConnection(int station, const QString& command)
     });
 }
 
-void RelayCommander::Winsock1_Connect()
+void RelayCommander::onConnected()
 {
     if (m_state != State::Connecting)
         return;
@@ -94,7 +94,7 @@ void RelayCommander::Winsock1_Connect()
     emit commandSent(m_station, m_command);
 }
 
-void RelayCommander::Winsock1_Close()
+void RelayCommander::onClosed()
 {
     if (m_state == State::Idle)
         return;
@@ -115,7 +115,7 @@ void RelayCommander::connectionFailed()
 
 void RelayCommander::closeConnection()
 {
-    // Idle first: closing emits disconnected, which lands in Winsock1_Close.
+    // Idle first: closing emits disconnected, which lands in onClosed.
     m_state = State::Idle;
     m_station = -1;
     m_command.clear();

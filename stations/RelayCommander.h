@@ -9,8 +9,8 @@ class Scheduler;
 class TcpClientSocket;
 struct ConfigRecord;
 
-/// The lock and light relays of the stations (cmdLock_MouseUp,
-/// cmdLight_MouseUp). A release sends a three-character command over a short
+/// The lock and light relays of the stations (openDoor,
+/// switchLight). A release sends a three-character command over a short
 /// TCP connection to the station's relay port; the station switches the relay
 /// for the given seconds and closes the connection.
 ///
@@ -43,9 +43,9 @@ public:
 
     /// Release of station's lock button: logs "relè 1" and sends "1" + time
     /// (the station's lock relay time).
-    void cmdLock_MouseUp(int station);
+    void openDoor(int station);
     /// Release of station's light button: logs "relè 2" and sends "2" + time.
-    void cmdLight_MouseUp(int station);
+    void switchLight(int station);
 
     /// No relay connection is being set up or open.
     bool isIdle() const { return m_state == State::Idle; }
@@ -66,8 +66,8 @@ private:
 
     void release(int station, int relay, int param, const QString& logText);
     void startConnection(int station, const QString& command);
-    void Winsock1_Connect();
-    void Winsock1_Close();
+    void onConnected();
+    void onClosed();
     void connectionFailed();
     void closeConnection();
 

@@ -31,13 +31,13 @@ void SnapshotClient::createHttpClient()
         m_http = new HttpGetter(this);
 }
 
-void SnapshotClient::GetPicFromHTTP(const QString& url, const QSize& displaySize, PictureCallback done)
+void SnapshotClient::fetchPicture(const QString& url, const QSize& displaySize, PictureCallback done)
 {
     if (!m_http)
         createHttpClient();
     m_http->get(url, kTimeoutMs, kMaxBodyBytes, [this, displaySize, done = std::move(done)](const HttpResult& result) {
         if (result.transportError) {
-            m_log.WriteLog(QStringLiteral("GetPicFromHTTP ") + QString::number(result.errorNumber) + QLatin1Char(' ')
+            m_log.write(QStringLiteral("GetPicFromHTTP ") + QString::number(result.errorNumber) + QLatin1Char(' ')
                            + result.errorText);
             createHttpClient();
             done(QImage());

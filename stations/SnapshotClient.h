@@ -39,7 +39,7 @@ public:
 
     /// Fetches url and calls done with the picture (null on any failure),
     /// decoded no larger than needed for displaySize (invalid: full size).
-    void GetPicFromHTTP(const QString& url, const QSize& displaySize, PictureCallback done);
+    void fetchPicture(const QString& url, const QSize& displaySize, PictureCallback done);
 
 private:
     Logger& m_log;

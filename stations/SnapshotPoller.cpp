@@ -3,7 +3,7 @@
 #include "ConfigRecord.h"
 #include "Logger.h"
 #include "Scheduler.h"
-#include "TileView.h"
+#include "ConsoleWindow.h"
 #include "ZoomFeed.h"
 
 #include <QPointer>
@@ -11,7 +11,7 @@
 #include <exception>
 #include <limits>
 
-SnapshotPoller::SnapshotPoller(const ConfigRecord& record, SnapshotClient& client, TileView& tiles,
+SnapshotPoller::SnapshotPoller(const ConfigRecord& record, SnapshotClient& client, ConsoleWindow& tiles,
                                Scheduler& scheduler, Logger& log, quint16 cameraPort, QObject* parent)
     : QObject(parent)
     , m_record(record)
@@ -28,7 +28,7 @@ SnapshotPoller::SnapshotPoller(const ConfigRecord& record, SnapshotClient& clien
 
 SnapshotPoller::~SnapshotPoller() = default;
 
-void SnapshotPoller::Timer1Tick()
+void SnapshotPoller::startPass()
 {
     if (m_stopped)
         return;
@@ -90,7 +90,7 @@ void SnapshotPoller::fetch(int station)
     m_fetchStation = station;
     m_deadline.start();
     QPointer<SnapshotPoller> self(this);
-    m_client.GetPicFromHTTP(url, decodeSizeFor(station), [self, fetchId, station](const QImage& picture) {
+    m_client.fetchPicture(url, decodeSizeFor(station), [self, fetchId, station](const QImage& picture) {
         if (self)
             self->guarded([&]() { self->fetchEnded(fetchId, station, picture); });
     });
@@ -183,10 +183,10 @@ void SnapshotPoller::guarded(const std::function<void()>& step)
     try {
         step();
     } catch (const std::exception& e) {
-        m_log.WriteLog(QStringLiteral("Timer1 ") + QString::fromLocal8Bit(e.what()));
+        m_log.write(QStringLiteral("Timer1 ") + QString::fromLocal8Bit(e.what()));
         finishPass();
     } catch (...) {
-        m_log.WriteLog(QStringLiteral("Timer1 unknown error"));
+        m_log.write(QStringLiteral("Timer1 unknown error"));
         finishPass();
     }
 }

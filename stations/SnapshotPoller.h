@@ -12,7 +12,7 @@
 
 class Logger;
 class Scheduler;
-class TileView;
+class ConsoleWindow;
 class ZoomFeed;
 struct ConfigRecord;
 
@@ -47,7 +47,7 @@ public:
     /// record is read at every station of every pass, so changes made by the
     /// configuration dialog apply from the next station fetched. cameraPort is
     /// the port of every snapshot URL (8081 for real stations).
-    SnapshotPoller(const ConfigRecord& record, SnapshotClient& client, TileView& tiles, Scheduler& scheduler,
+    SnapshotPoller(const ConfigRecord& record, SnapshotClient& client, ConsoleWindow& tiles, Scheduler& scheduler,
                    Logger& log, quint16 cameraPort = SnapshotClient::kPort, QObject* parent = nullptr);
     ~SnapshotPoller() override;
 
@@ -57,14 +57,13 @@ public:
     void setSocketReopen(SocketReopen reopen) { m_reopen = std::move(reopen); }
 
     /// The Timer1 tick: starts a pass unless one is running or the poller is stopped.
-    void Timer1Tick();
+    void startPass();
 
     /// For shutdown: no pass starts any more; a running pass ends at its next
     /// step without touching the tiles again. Cannot be undone.
     void stop();
 
     bool isPassRunning() const { return m_running; }
-    bool isStopped() const { return m_stopped; }
     /// Consecutive failed fetches of station (0 after a success).
     int failureCount(int station) const { return m_failures.at(station); }
     /// Completed passes modulo 120: the count that paces the socket reopen.
@@ -94,7 +93,7 @@ private:
 
     const ConfigRecord& m_record;
     SnapshotClient& m_client;
-    TileView& m_tiles;
+    ConsoleWindow& m_tiles;
     Scheduler& m_scheduler;
     Logger& m_log;
     quint16 m_cameraPort;

@@ -8,21 +8,21 @@ MainLayoutControls MainLayoutControls::design()
         if (i < 9) {
             const double lefts[] = {75, 2400, 4725};
             const double tops[] = {75, 1875, 3675};
-            t.imgCam = {lefts[i % 3], tops[i / 3], 2265, 1740};
+            t.pictureView = {lefts[i % 3], tops[i / 3], 2265, 1740};
         } else {
-            t.imgCam = {150 + (i - 9) * 1350.0, 5475, 1290, 990};
+            t.pictureView = {150 + (i - 9) * 1350.0, 5475, 1290, 990};
         }
-        t.lblVarco = {t.imgCam.left + 60, t.imgCam.top + 60, 555, 195};
-        t.lblImage = {t.imgCam.left, t.imgCam.top + t.imgCam.height / 2, 915, 540};
-        t.cmdTel = {t.imgCam.left + 30, t.imgCam.top + t.imgCam.height - 510, 480, 480};
-        t.cmdLock = {t.imgCam.left + t.imgCam.width - 990, t.cmdTel.top, 480, 480};
-        t.cmdLight = {t.cmdLock.left + 480, t.cmdTel.top, 480, 480};
+        t.captionLabel = {t.pictureView.left + 60, t.pictureView.top + 60, 555, 195};
+        t.noImageLabel = {t.pictureView.left, t.pictureView.top + t.pictureView.height / 2, 915, 540};
+        t.telephoneButton = {t.pictureView.left + 30, t.pictureView.top + t.pictureView.height - 510, 480, 480};
+        t.lockButton = {t.pictureView.left + t.pictureView.width - 990, t.telephoneButton.top, 480, 480};
+        t.lightButton = {t.lockButton.left + 480, t.telephoneButton.top, 480, 480};
         t.caption = QStringLiteral("Varco %1").arg(i < 9 ? i + 1 : 1);
     }
-    c.iCmd[0] = {8925, 75, 525, 525};
-    c.iCmd[1] = {8925, 675, 525, 525};
-    c.iCmd[2] = {9000, 1725, 480, 480};
-    c.image2 = {8925, 7000, 720, 720};
+    c.commandButtons[0] = {8925, 75, 525, 525};
+    c.commandButtons[1] = {8925, 675, 525, 525};
+    c.commandButtons[2] = {9000, 1725, 480, 480};
+    c.logo = {8925, 7000, 720, 720};
     return c;
 }
 
@@ -80,18 +80,18 @@ double rowTop(int row, double h, double firstTop)
 
 void placeFurniture(TileControls& t)
 {
-    const TwipRect& cam = t.imgCam;
-    t.cmdLock.top = cam.top + cam.height - t.cmdLock.height - 30;
-    t.cmdLock.left = cam.left + cam.width - 2 * t.cmdLock.width - 30;
-    t.cmdLight.top = t.cmdLock.top;
-    t.cmdLight.left = t.cmdLock.left + t.cmdLock.width;
-    t.cmdTel.left = cam.left + 30;
-    t.cmdTel.top = t.cmdLock.top;
-    t.lblVarco.left = cam.left + 60;
-    t.lblVarco.top = cam.top + 60;
-    t.lblImage.left = cam.left;
-    t.lblImage.width = cam.width;
-    t.lblImage.top = cam.top + cam.height / 2;
+    const TwipRect& cam = t.pictureView;
+    t.lockButton.top = cam.top + cam.height - t.lockButton.height - 30;
+    t.lockButton.left = cam.left + cam.width - 2 * t.lockButton.width - 30;
+    t.lightButton.top = t.lockButton.top;
+    t.lightButton.left = t.lockButton.left + t.lockButton.width;
+    t.telephoneButton.left = cam.left + 30;
+    t.telephoneButton.top = t.lockButton.top;
+    t.captionLabel.left = cam.left + 60;
+    t.captionLabel.top = cam.top + 60;
+    t.noImageLabel.left = cam.left;
+    t.noImageLabel.width = cam.width;
+    t.noImageLabel.top = cam.top + cam.height / 2;
 }
 
 } // namespace
@@ -106,10 +106,10 @@ bool layOut(MainLayoutControls& c, double fw, double fh, const std::array<bool, 
             ++n;
     }
 
-    c.iCmd[0].left = fw - c.iCmd[0].width - 500;
-    c.iCmd[1].left = fw - c.iCmd[1].width - 500;
+    c.commandButtons[0].left = fw - c.commandButtons[0].width - 500;
+    c.commandButtons[1].left = fw - c.commandButtons[1].width - 500;
     // The microphone is aligned on the configuration button's width, not its own.
-    c.iCmd[2].left = fw - c.iCmd[1].width - 470;
+    c.commandButtons[2].left = fw - c.commandButtons[1].width - 470;
 
     const Grid grid = gridFor(n);
     if (grid.columns > 0) {
@@ -118,10 +118,10 @@ bool layOut(MainLayoutControls& c, double fw, double fh, const std::array<bool, 
         // A control refuses a negative size: the pass ends here.
         if (w < 0 || h < 0)
             return false;
-        const double firstLeft = c.tiles[0].imgCam.left;
-        const double firstTop = c.tiles[0].imgCam.top;
+        const double firstLeft = c.tiles[0].pictureView.left;
+        const double firstTop = c.tiles[0].pictureView.top;
         for (int k = 0; k < grid.columns * grid.rows; ++k) {
-            TwipRect& cam = c.tiles[k].imgCam;
+            TwipRect& cam = c.tiles[k].pictureView;
             cam.width = w;
             cam.height = h;
             cam.left = columnLeft(k % grid.columns, w, firstLeft);
@@ -133,8 +133,8 @@ bool layOut(MainLayoutControls& c, double fw, double fh, const std::array<bool, 
         placeFurniture(c.tiles[i]);
         c.tiles[i].caption = descriptions[i];
     }
-    c.image2.left = c.iCmd[0].left;
-    c.image2.top = fh - 2 * c.image2.height;
+    c.logo.left = c.commandButtons[0].left;
+    c.logo.top = fh - 2 * c.logo.height;
     return true;
 }
 

@@ -18,14 +18,14 @@ struct TwipRect
 /// The controls of one station tile, as the layout sees them.
 struct TileControls
 {
-    TwipRect imgCam;
-    TwipRect lblVarco;
-    TwipRect lblImage;
-    TwipRect cmdTel;
-    TwipRect cmdLock;
-    TwipRect cmdLight;
+    TwipRect pictureView;
+    TwipRect captionLabel;
+    TwipRect noImageLabel;
+    TwipRect telephoneButton;
+    TwipRect lockButton;
+    TwipRect lightButton;
     bool visible = false;
-    QString caption; ///< lblVarco's text
+    QString caption; ///< captionLabel's text
 };
 
 /// Every control the layout moves. Positions persist between passes: a tile
@@ -35,8 +35,8 @@ struct MainLayoutControls
     static constexpr int kStations = 16;
 
     std::array<TileControls, kStations> tiles;
-    std::array<TwipRect, 3> iCmd; ///< information, configuration, microphone
-    TwipRect image2;
+    std::array<TwipRect, 3> commandButtons; ///< about, settings, microphone
+    TwipRect logo;
 
     /// The main window's controls as designed.
     static MainLayoutControls design();

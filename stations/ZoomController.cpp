@@ -1,14 +1,13 @@
 #include "ZoomController.h"
 
 #include "ConfigRecord.h"
-#include "TileView.h"
+#include "PictureView.h"
 #include "ZoomWindow.h"
 
-ZoomController::ZoomController(const ConfigRecord& record, TileView& tiles, SettingsStore& settings,
-                               int& zoomedStation, QObject* parent)
+ZoomController::ZoomController(const ConfigRecord& record, SettingsStore& settings, int& zoomedStation,
+                               QObject* parent)
     : QObject(parent)
     , m_record(record)
-    , m_tiles(tiles)
     , m_settings(settings)
     , m_zoomedStation(zoomedStation)
 {
@@ -32,24 +31,24 @@ void ZoomController::createWindow()
                 emit(this->*to)(m_zoomedStation);
         });
     };
-    forward(&ZoomWindow::cmdTelPressed, &ZoomController::cmdTelPressed);
-    forward(&ZoomWindow::cmdTelReleased, &ZoomController::cmdTelReleased);
-    forward(&ZoomWindow::cmdLockPressed, &ZoomController::cmdLockPressed);
-    forward(&ZoomWindow::cmdLockReleased, &ZoomController::cmdLockReleased);
-    forward(&ZoomWindow::cmdLightPressed, &ZoomController::cmdLightPressed);
-    forward(&ZoomWindow::cmdLightReleased, &ZoomController::cmdLightReleased);
+    forward(&ZoomWindow::telephonePressed, &ZoomController::telephonePressed);
+    forward(&ZoomWindow::telephoneReleased, &ZoomController::telephoneReleased);
+    forward(&ZoomWindow::lockPressed, &ZoomController::lockPressed);
+    forward(&ZoomWindow::lockReleased, &ZoomController::lockReleased);
+    forward(&ZoomWindow::lightPressed, &ZoomController::lightPressed);
+    forward(&ZoomWindow::lightReleased, &ZoomController::lightReleased);
     connect(w, &ZoomWindow::closed, this, &ZoomController::windowClosed);
 }
 
-void ZoomController::open(int station, bool inCall)
+void ZoomController::open(int station, const QImage& picture, const QString& telephoneImage, bool inCall)
 {
     if (station < 0 || station >= ConfigRecord::kStations)
         return;
     if (!m_window)
         createWindow();
     m_window->setDescription(m_record.description[station]);
-    m_window->setPicture(m_tiles.stationPicture(station));
-    m_window->setTelImage(m_tiles.telImage(station));
+    m_window->setPicture(picture);
+    m_window->setTelephoneImage(telephoneImage);
     m_zoomedStation = station;
     m_window->show();
     if (inCall)
@@ -76,10 +75,10 @@ void ZoomController::windowClosed()
     emit closed();
 }
 
-void ZoomController::setTelImage(int station, const QString& key)
+void ZoomController::setTelephoneImage(int station, const QString& key)
 {
     if (m_window && station == m_zoomedStation)
-        m_window->setTelImage(key);
+        m_window->setTelephoneImage(key);
 }
 
 void ZoomController::setTopmost(bool onTop)
@@ -90,7 +89,7 @@ void ZoomController::setTopmost(bool onTop)
 
 QSize ZoomController::zoomPictureSize() const
 {
-    return m_window ? m_window->pictureSize() : QSize();
+    return m_window ? m_window->pictureView()->sizeInDevicePixels() : QSize();
 }
 
 void ZoomController::showZoomPicture(const QImage& picture)

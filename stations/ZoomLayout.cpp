@@ -3,10 +3,10 @@
 ZoomLayoutControls ZoomLayoutControls::design()
 {
     ZoomLayoutControls c;
-    c.imgCam = {150, 150, 6315, 4515};
-    c.cmdTel = {225, 4125, 480, 480};
-    c.cmdLock = {5400, 4050, 480, 480};
-    c.cmdLight = {5925, 4125, 480, 480};
+    c.pictureView = {150, 150, 6315, 4515};
+    c.telephoneButton = {225, 4125, 480, 480};
+    c.lockButton = {5400, 4050, 480, 480};
+    c.lightButton = {5925, 4125, 480, 480};
     return c;
 }
 
@@ -18,17 +18,17 @@ bool layOut(ZoomLayoutControls& c, double fw, double fh)
     const double width = fw - 560;
     if (width < 0)
         return false;
-    c.imgCam.width = width;
+    c.pictureView.width = width;
     const double height = fh - 900;
     if (height < 0)
         return false;
-    c.imgCam.height = height;
+    c.pictureView.height = height;
 
-    c.cmdTel.top = fh - 1300;
-    c.cmdLock.top = c.cmdTel.top;
-    c.cmdLock.left = c.imgCam.left + c.imgCam.width - 2 * c.cmdLock.width - 30;
-    c.cmdLight.top = c.cmdTel.top;
-    c.cmdLight.left = c.cmdLock.left + c.cmdLock.width;
+    c.telephoneButton.top = fh - 1300;
+    c.lockButton.top = c.telephoneButton.top;
+    c.lockButton.left = c.pictureView.left + c.pictureView.width - 2 * c.lockButton.width - 30;
+    c.lightButton.top = c.telephoneButton.top;
+    c.lightButton.left = c.lockButton.left + c.lockButton.width;
     return true;
 }
 

@@ -5,13 +5,13 @@
 /// The zoom window's controls as its layout sees them (twips).
 struct ZoomLayoutControls
 {
-    TwipRect imgCam;
-    TwipRect cmdTel;
-    TwipRect cmdLock;
-    TwipRect cmdLight;
+    TwipRect pictureView;
+    TwipRect telephoneButton;
+    TwipRect lockButton;
+    TwipRect lightButton;
 
-    /// The controls as designed: imgCam 150,150 6315 x 4515; cmdTel 225,4125;
-    /// cmdLock 5400,4050; cmdLight 5925,4125; buttons 480 x 480.
+    /// The controls as designed: pictureView 150,150 6315 x 4515; telephoneButton 225,4125;
+    /// lockButton 5400,4050; lightButton 5925,4125; buttons 480 x 480.
     static ZoomLayoutControls design();
 
     friend bool operator==(const ZoomLayoutControls&, const ZoomLayoutControls&) = default;

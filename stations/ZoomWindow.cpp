@@ -2,17 +2,12 @@
 
 #include "Artwork.h"
 #include "ImageButton.h"
+#include "PictureView.h"
 #include "SettingsStore.h"
 #include "Twips.h"
 #include "WindowStyling.h"
 
 #include <QCloseEvent>
-#include <QMouseEvent>
-#include <QPainter>
-#include <QWindow>
-
-#include <algorithm>
-#include <cmath>
 
 namespace {
 
@@ -28,11 +23,13 @@ ZoomWindow::ZoomWindow(SettingsStore& settings, QWidget* parent)
     , m_settings(settings)
     , m_layout(ZoomLayoutControls::design())
     , m_telKey(QStringLiteral("tel_n"))
-    , m_cmdTel(new ImageButton(this))
-    , m_cmdLock(new ImageButton(this))
-    , m_cmdLight(new ImageButton(this))
+    // The picture first, so the buttons are drawn over it.
+    , m_picture(new PictureView(this))
+    , m_telephoneButton(new ImageButton(this))
+    , m_lockButton(new ImageButton(this))
+    , m_lightButton(new ImageButton(this))
 {
-    setObjectName(QStringLiteral("frmZoom"));
+    setObjectName(QStringLiteral("zoomWindow"));
     setWindowIcon(Artwork::icon(QStringLiteral("app")));
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -40,53 +37,28 @@ ZoomWindow::ZoomWindow(SettingsStore& settings, QWidget* parent)
     setPalette(pal);
     resize(Twips::toPx(ZoomLayout::kDesignClientWidthTwips, ZoomLayout::kDesignClientHeightTwips));
 
-    m_cmdTel->setObjectName(QStringLiteral("cmdTel"));
-    m_cmdLock->setObjectName(QStringLiteral("cmdLock"));
-    m_cmdLight->setObjectName(QStringLiteral("cmdLight"));
-    m_cmdTel->setImage(Artwork::icon(m_telKey), kTelIconPx);
-    m_cmdLock->setImage(Artwork::icon(QStringLiteral("lock")), kTelIconPx);
-    m_cmdLight->setImage(Artwork::icon(QStringLiteral("light")), kTelIconPx);
-    connect(m_cmdTel, &ImageButton::pressed, this, &ZoomWindow::cmdTelPressed);
-    connect(m_cmdTel, &ImageButton::released, this, &ZoomWindow::cmdTelReleased);
-    connect(m_cmdLock, &ImageButton::pressed, this, &ZoomWindow::cmdLockPressed);
-    connect(m_cmdLock, &ImageButton::released, this, &ZoomWindow::cmdLockReleased);
-    connect(m_cmdLight, &ImageButton::pressed, this, &ZoomWindow::cmdLightPressed);
-    connect(m_cmdLight, &ImageButton::released, this, &ZoomWindow::cmdLightReleased);
+    m_telephoneButton->setObjectName(QStringLiteral("telephoneButton"));
+    m_lockButton->setObjectName(QStringLiteral("lockButton"));
+    m_lightButton->setObjectName(QStringLiteral("lightButton"));
+    m_telephoneButton->setImage(Artwork::icon(m_telKey), kTelIconPx);
+    m_lockButton->setImage(Artwork::icon(QStringLiteral("lock")), kTelIconPx);
+    m_lightButton->setImage(Artwork::icon(QStringLiteral("light")), kTelIconPx);
+    connect(m_telephoneButton, &ImageButton::pressed, this, &ZoomWindow::telephonePressed);
+    connect(m_telephoneButton, &ImageButton::released, this, &ZoomWindow::telephoneReleased);
+    connect(m_lockButton, &ImageButton::pressed, this, &ZoomWindow::lockPressed);
+    connect(m_lockButton, &ImageButton::released, this, &ZoomWindow::lockReleased);
+    connect(m_lightButton, &ImageButton::pressed, this, &ZoomWindow::lightPressed);
+    connect(m_lightButton, &ImageButton::released, this, &ZoomWindow::lightReleased);
+    // The caption invites it: a click on the picture closes the window.
+    connect(m_picture, &PictureView::clicked, this, &QWidget::close);
 
-    applyLayout();
-    restorePlacement();
+    layOut();
+    const WindowPlacement placement = WindowPlacement::load(m_settings, WindowPlacement::kZoomWindowPrefix);
+    if (placement.applies())
+        placement.applyTo(*this);
 }
 
 ZoomWindow::~ZoomWindow() = default;
-
-void ZoomWindow::restorePlacement()
-{
-    const ZoomPlacement p = ZoomPlacement::load(m_settings);
-    if (!p.applies())
-        return;
-    // The saved width and height are the outer frame; the frame's thickness is
-    // known only once the window exists.
-    create();
-    const QRect frame = Twips::toPx(p.leftTwips, p.topTwips, p.widthTwips, p.heightTwips);
-    const QMargins margins = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    move(frame.topLeft());
-    resize(std::max(1, frame.width() - margins.left() - margins.right()),
-           std::max(1, frame.height() - margins.top() - margins.bottom()));
-    if (p.state == 2)
-        setWindowState(Qt::WindowMaximized);
-}
-
-ZoomPlacement ZoomWindow::currentPlacement() const
-{
-    ZoomPlacement p;
-    p.state = isMinimized() ? 1 : (isMaximized() ? 2 : 0);
-    const QRect frame = frameGeometry();
-    p.leftTwips = Twips::fromPx(frame.left());
-    p.topTwips = Twips::fromPx(frame.top());
-    p.widthTwips = Twips::fromPx(frame.width());
-    p.heightTwips = Twips::fromPx(frame.height());
-    return p;
-}
 
 void ZoomWindow::setDescription(const QString& description)
 {
@@ -95,19 +67,23 @@ void ZoomWindow::setDescription(const QString& description)
 
 void ZoomWindow::setPicture(const QImage& picture)
 {
-    m_picture = picture;
-    update(m_pictureRect);
+    m_picture->setPicture(picture);
 }
 
-void ZoomWindow::setTelImage(const QString& key)
+QImage ZoomWindow::picture() const
+{
+    return m_picture->picture();
+}
+
+void ZoomWindow::setTelephoneImage(const QString& key)
 {
     m_telKey = key;
-    m_cmdTel->setImage(key.isEmpty() ? QIcon() : Artwork::icon(key), kTelIconPx);
+    m_telephoneButton->setImage(key.isEmpty() ? QIcon() : Artwork::icon(key), kTelIconPx);
 }
 
 void ZoomWindow::setTopmost(bool onTop)
 {
-    WindowStyling::SetTopmost(this, onTop);
+    WindowStyling::setTopmost(this, onTop);
 }
 
 bool ZoomWindow::isTopmost() const
@@ -115,58 +91,25 @@ bool ZoomWindow::isTopmost() const
     return windowFlags().testFlag(Qt::WindowStaysOnTopHint);
 }
 
-QSize ZoomWindow::pictureSize() const
-{
-    const qreal ratio = devicePixelRatioF();
-    return {static_cast<int>(std::lround(m_pictureRect.width() * ratio)),
-            static_cast<int>(std::lround(m_pictureRect.height() * ratio))};
-}
-
-void ZoomWindow::Form_Resize()
+void ZoomWindow::layOut()
 {
     const QRect frame = frameGeometry();
     ZoomLayout::layOut(m_layout, Twips::fromPx(frame.width()), Twips::fromPx(frame.height()));
-    applyLayout();
-}
-
-void ZoomWindow::applyLayout()
-{
-    m_pictureRect = toPx(m_layout.imgCam);
-    m_cmdTel->setBaseGeometry(toPx(m_layout.cmdTel));
-    m_cmdLock->setBaseGeometry(toPx(m_layout.cmdLock));
-    m_cmdLight->setBaseGeometry(toPx(m_layout.cmdLight));
-    update();
-}
-
-void ZoomWindow::paintEvent(QPaintEvent*)
-{
-    if (m_picture.isNull())
-        return;
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(m_pictureRect, m_picture);
-}
-
-void ZoomWindow::mouseReleaseEvent(QMouseEvent* e)
-{
-    // The caption invites it: a click on the picture closes the window.
-    if (m_pictureRect.contains(e->position().toPoint())) {
-        e->accept();
-        close();
-        return;
-    }
-    QWidget::mouseReleaseEvent(e);
+    m_picture->setGeometry(toPx(m_layout.pictureView));
+    m_telephoneButton->setBaseGeometry(toPx(m_layout.telephoneButton));
+    m_lockButton->setBaseGeometry(toPx(m_layout.lockButton));
+    m_lightButton->setBaseGeometry(toPx(m_layout.lightButton));
 }
 
 void ZoomWindow::resizeEvent(QResizeEvent* e)
 {
     QWidget::resizeEvent(e);
-    Form_Resize();
+    layOut();
 }
 
 void ZoomWindow::closeEvent(QCloseEvent* e)
 {
-    currentPlacement().save(m_settings);
+    WindowPlacement::of(*this).save(m_settings, WindowPlacement::kZoomWindowPrefix);
     QWidget::closeEvent(e);
     emit closed();
 }

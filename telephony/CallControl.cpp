@@ -1,21 +1,21 @@
 #include "CallControl.h"
 
 #include "CallStateMachine.h"
-#include "CallView.h"
 #include "ConfigRecord.h"
+#include "ConsoleWindow.h"
 #include "Logger.h"
 #include "RingAlert.h"
 #include "SipEngine.h"
 
 CallControl::CallControl(SipEngine& engine, Logger& logger, const ConfigRecord& record, const int& callState,
-                         int& callStation, CallView& view, RingAlert& alert, QObject* parent)
+                         int& callStation, ConsoleWindow& window, RingAlert& alert, QObject* parent)
     : QObject(parent)
     , m_engine(engine)
     , m_logger(logger)
     , m_record(record)
     , m_callState(callState)
     , m_callStation(callStation)
-    , m_view(view)
+    , m_window(window)
     , m_alert(alert)
 {
 }
@@ -28,9 +28,9 @@ QString CallControl::dialAddress(const ConfigRecord& record, int station)
     return QStringLiteral("sip:") + record.ipAddress[s];
 }
 
-QString CallControl::replyText(const QString& reply, int length)
+QString CallControl::replyText(const QString& reply)
 {
-    QString text = reply.left(qMax(length - 1, 0));
+    QString text = reply;
     const qsizetype nul = text.indexOf(QChar(0));
     if (nul >= 0)
         text.truncate(nul);
@@ -38,46 +38,32 @@ QString CallControl::replyText(const QString& reply, int length)
     return text.trimmed();
 }
 
-void CallControl::cmdTel_MouseUp(int index)
+void CallControl::onTelephoneButton(int station)
 {
-    if (index < 0 || index >= CallStateMachine::kStations)
+    if (station < 0 || station >= CallStateMachine::kStations)
         return;
     // Read once, so exactly one branch runs even if an engine call ever lets a status tick move the state.
     const int state = m_callState;
     if (state == CallStateMachine::kIdle) {
-        m_callStation = index;
-        const QString reply = m_engine.linphoneDial(dialAddress(m_record, index));
-        m_logger.WriteLog(replyText(reply, kReplyLength));
+        m_callStation = station;
+        m_logger.write(replyText(m_engine.dial(dialAddress(m_record, station))));
     } else if (state == CallStateMachine::kIncoming) {
-        m_engine.linphoneAnswer();
-        m_logger.WriteLog(QStringLiteral("incoming"));
+        m_engine.answer();
+        m_logger.write(QStringLiteral("incoming"));
         m_alert.unloadPopup();
     } else if (state == CallStateMachine::kOutgoing || state == CallStateMachine::kInCall) {
-        m_logger.WriteLog(QStringLiteral("hungup"));
-        m_engine.linphoneTerminate();
+        m_logger.write(QStringLiteral("hungup"));
+        m_engine.hangUp();
     }
 }
 
-void CallControl::iCmd_MouseUp(int index)
+void CallControl::toggleMute()
 {
-    m_view.setTopmost(false);
-    switch (index) {
-    case 0:
-        emit aboutBoxRequested();
-        break;
-    case 1:
-        emit configurationRequested();
-        break;
-    case 2:
-        if (!m_view.muteLook()) {
-            m_engine.linphoneMute();
-            m_view.setMuteLook(true);
-        } else {
-            m_engine.linphoneUnmute();
-            m_view.setMuteLook(false);
-        }
-        break;
-    default:
-        break;
-    }
+    m_window.setTopmost(false);
+    const bool muted = !m_window.muteLook();
+    if (muted)
+        m_engine.mute();
+    else
+        m_engine.unmute();
+    m_window.setMuteLook(muted);
 }

@@ -24,13 +24,13 @@ struct CallTransition
     CallStep step = CallStep::Ended;
     int fromState = 0;
     int toState = 0;
-    int station = 0; ///< CallStation after the step
+    int station = 0; ///< callStation after the step
 
     friend bool operator==(const CallTransition&, const CallTransition&) = default;
 };
 
-/// How the engine's status text moves CallState (0 idle, 1 incoming,
-/// 2 outgoing, 3 in call) and CallStation. Pure: no window, no engine.
+/// How the engine's status text moves callState (0 idle, 1 incoming,
+/// 2 outgoing, 3 in call) and callStation. Pure: no window, no engine.
 /// Status words are found by case-sensitive substring search.
 class CallStateMachine
 {

@@ -1,29 +1,29 @@
 #include "CallStatusMonitor.h"
 
-#include "CallView.h"
+#include "ConsoleWindow.h"
 #include "RingAlert.h"
 #include "SipEngine.h"
 
 #include <QPointer>
 
 CallStatusMonitor::CallStatusMonitor(SipEngine& engine, const ConfigRecord& stations, int& callState,
-                                     int& callStation, CallView& view, RingAlert& alert, QObject* parent)
+                                     int& callStation, ConsoleWindow& window, RingAlert& alert, QObject* parent)
     : QObject(parent)
     , m_engine(engine)
     , m_stations(stations)
     , m_callState(callState)
     , m_callStation(callStation)
-    , m_view(view)
+    , m_window(window)
     , m_alert(alert)
 {
 }
 
-bool CallStatusMonitor::Timer2Tick()
+bool CallStatusMonitor::pollCallStatus()
 {
     if (m_busy)
         return false;
     m_busy = true;
-    const QString status = m_engine.linphoneStatusHook();
+    const QString status = m_engine.callStatus();
     runSteps(status, 0);
     return true;
 }
@@ -45,63 +45,51 @@ void CallStatusMonitor::finishTick()
     emit tickFinished();
 }
 
-void CallStatusMonitor::setStationImage(int station, const QString& key)
-{
-    m_view.setTelImage(station, key);
-    if (m_view.zoomedStation() == station)
-        m_view.setZoomTelImage(key);
-}
-
 bool CallStatusMonitor::apply(const CallTransition& t, const QString& status, int next)
 {
     const QString key = CallStateMachine::telImageKey(t.toState);
     switch (t.step) {
     case CallStep::Ended: {
-        m_view.setTopmost(false);
-        m_view.setTelImage(m_callStation, key);
-        if (m_view.zoomedStation() != -1)
-            m_view.setZoomTopmost(false);
-        if (m_view.zoomedStation() == m_callStation)
-            m_view.setZoomTelImage(key);
+        m_window.setTopmost(false);
+        m_window.setZoomTopmost(false);
+        m_window.setTelephoneImage(m_callStation, key);
         m_callState = t.toState;
         m_alert.unloadPopup();
         emit callStateChanged(t.fromState, t.toState, m_callStation);
-        if (m_view.isRestoredForCall()) {
-            // The rest of the tick waits for the fade; ticks due meanwhile are skipped (m_busy).
-            QPointer<CallStatusMonitor> self(this);
-            auto resume = [self, status, next] {
-                if (!self)
-                    return;
-                self->m_view.setMuteButtonVisible(false);
-                self->runSteps(status, next);
-            };
-            if (m_view.startFadeBackToTray(resume))
-                return false;
+        if (!m_window.isRestoredForCall()) {
+            m_window.setMuteButtonVisible(false);
+            return true;
         }
-        m_view.setMuteButtonVisible(false);
-        return true;
+        // The rest of the tick waits for the fade; ticks due meanwhile are skipped (m_busy).
+        QPointer<CallStatusMonitor> self(this);
+        m_window.fadeBackToTray([self, status, next] {
+            if (!self)
+                return;
+            self->m_window.setMuteButtonVisible(false);
+            self->runSteps(status, next);
+        });
+        return false;
     }
     case CallStep::Incoming:
         m_callStation = t.station;
-        setStationImage(m_callStation, key);
+        m_window.setTelephoneImage(m_callStation, key);
         m_callState = t.toState;
         emit callStateChanged(t.fromState, t.toState, m_callStation);
-        m_view.bringBackForCall();
+        m_window.bringBackForCall();
         m_alert.showPopup();
         m_alert.startRing();
         return true;
     case CallStep::Connected:
-        setStationImage(m_callStation, key);
+        m_window.setTelephoneImage(m_callStation, key);
         m_callState = t.toState;
-        m_view.setTopmost(true);
-        if (m_view.zoomedStation() != -1)
-            m_view.setZoomTopmost(true);
-        m_view.setMuteLook(false);
-        m_view.setMuteButtonVisible(true);
+        m_window.setTopmost(true);
+        m_window.setZoomTopmost(true);
+        m_window.setMuteLook(false);
+        m_window.setMuteButtonVisible(true);
         emit callStateChanged(t.fromState, t.toState, m_callStation);
         return true;
     case CallStep::Outgoing:
-        setStationImage(m_callStation, key);
+        m_window.setTelephoneImage(m_callStation, key);
         m_callState = t.toState;
         emit callStateChanged(t.fromState, t.toState, m_callStation);
         return true;

@@ -5,35 +5,35 @@
 #include <QObject>
 #include <QString>
 
-class CallView;
+class ConsoleWindow;
 class RingAlert;
 class SipEngine;
 struct ConfigRecord;
 
-/// The Timer2 tick: polls the engine's call status and makes the console
-/// follow it (CallState, CallStation, telephone images, popup and ring,
+/// The call-status tick: polls the engine's call status and makes the console
+/// follow it (callState, callStation, telephone images, popup and ring,
 /// always-on-top, mute button, fade back to the tray). The single place
-/// where CallState moves. GUI thread only.
+/// where callState moves. GUI thread only.
 class CallStatusMonitor : public QObject
 {
     Q_OBJECT
 public:
     /// Every reference must outlive the monitor. callState and callStation are
-    /// the main window's CallState and CallStation; stations is read at each
+    /// the main window's callState and callStation; stations is read at each
     /// tick, so a changed configuration takes effect at the next one.
     CallStatusMonitor(SipEngine& engine, const ConfigRecord& stations, int& callState, int& callStation,
-                      CallView& view, RingAlert& alert, QObject* parent = nullptr);
+                      ConsoleWindow& window, RingAlert& alert, QObject* parent = nullptr);
 
-    /// One Timer2 tick: one linphoneStatusHook and the steps it calls for, in
+    /// One status tick: one callStatus and the steps it calls for, in
     /// order. A tick that falls due while an earlier one is still busy (its
     /// fade back to the tray runs) polls nothing and returns false.
-    bool Timer2Tick();
+    bool pollCallStatus();
 
     /// True from a tick's poll until its last step has run.
     bool isBusy() const { return m_busy; }
 
 signals:
-    /// CallState moved (one signal per step that fired; station is CallStation after it).
+    /// callState moved (one signal per step that fired; station is callStation after it).
     void callStateChanged(int fromState, int toState, int station);
     /// A tick's steps have all run, fade included.
     void tickFinished();
@@ -44,14 +44,13 @@ private:
     void runSteps(const QString& status, int first);
     /// Runs a step that fired. False when the rest of the tick continues after the fade.
     bool apply(const CallTransition& t, const QString& status, int next);
-    void setStationImage(int station, const QString& key);
     void finishTick();
 
     SipEngine& m_engine;
     const ConfigRecord& m_stations;
     int& m_callState;
     int& m_callStation;
-    CallView& m_view;
+    ConsoleWindow& m_window;
     RingAlert& m_alert;
     bool m_busy = false;
 };

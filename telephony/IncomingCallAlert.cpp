@@ -1,13 +1,13 @@
 #include "IncomingCallAlert.h"
 
-#include "CallView.h"
+#include "ConsoleWindow.h"
 #include "RingPopup.h"
 #include "RingTone.h"
 
-IncomingCallAlert::IncomingCallAlert(SipEngine& engine, CallView& view, RingTone& ring, QObject* parent)
+IncomingCallAlert::IncomingCallAlert(SipEngine& engine, ConsoleWindow& window, RingTone& ring, QObject* parent)
     : QObject(parent)
     , m_engine(engine)
-    , m_view(view)
+    , m_window(window)
     , m_ring(ring)
 {
 }
@@ -29,7 +29,7 @@ void IncomingCallAlert::showPopup()
     auto* popup = new RingPopup(m_engine);
     // Closing is unloading: the slide-out's end and unloadPopup both close it.
     popup->setAttribute(Qt::WA_DeleteOnClose);
-    connect(popup, &RingPopup::answered, this, [this] { m_view.bringBackForCall(); });
+    connect(popup, &RingPopup::answered, this, [this] { m_window.bringBackForCall(); });
     // Its deletion comes later from the event loop; a call in the same tick must already find no popup.
     connect(popup, &RingPopup::slidOut, this, [this, popup] {
         if (m_popup == popup)

@@ -5,12 +5,12 @@
 #include <QObject>
 #include <QPointer>
 
-class CallView;
+class ConsoleWindow;
 class RingPopup;
 class RingTone;
 class SipEngine;
 
-/// The real RingAlert: loads the popup frmRing as a top-level window of its
+/// The real RingAlert: loads the incoming-call popup as a top-level window of its
 /// own and starts the ring. The popup's answer brings the main window back for
 /// the call. GUI thread only.
 class IncomingCallAlert : public QObject, public RingAlert
@@ -18,7 +18,7 @@ class IncomingCallAlert : public QObject, public RingAlert
     Q_OBJECT
 public:
     /// Every reference must outlive the object.
-    IncomingCallAlert(SipEngine& engine, CallView& view, RingTone& ring, QObject* parent = nullptr);
+    IncomingCallAlert(SipEngine& engine, ConsoleWindow& window, RingTone& ring, QObject* parent = nullptr);
     /// Unloads a popup still loaded.
     ~IncomingCallAlert() override;
 
@@ -35,7 +35,7 @@ signals:
 
 private:
     SipEngine& m_engine;
-    CallView& m_view;
+    ConsoleWindow& m_window;
     RingTone& m_ring;
     QPointer<RingPopup> m_popup;
 };

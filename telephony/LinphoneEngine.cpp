@@ -42,7 +42,7 @@ LinphoneEngine::~LinphoneEngine()
     stopStartedDaemon(m_options.quitGraceMs);
 }
 
-void LinphoneEngine::linphoneInit()
+void LinphoneEngine::start()
 {
     m_closed = false;
     m_answering = true;
@@ -51,13 +51,13 @@ void LinphoneEngine::linphoneInit()
     const EngineSocketClient::Reply probe =
         EngineSocketClient::request(m_options.socketPath, StatusCommand, m_options.callTimeoutMs);
     if (probe.ok) {
-        m_logger.WriteLog(QStringLiteral("engine: a linphonec daemon already answers on %1: using it")
+        m_logger.write(QStringLiteral("engine: a linphonec daemon already answers on %1: using it")
                               .arg(m_options.socketPath));
         return;
     }
     if (m_daemon && m_daemon->isRunning()) {
         // Started by an earlier init and still coming up: a second one would fight for the socket.
-        m_logger.WriteLog(QStringLiteral("engine: linphonec (pid %1) is still starting").arg(m_daemon->pid()));
+        m_logger.write(QStringLiteral("engine: linphonec (pid %1) is still starting").arg(m_daemon->pid()));
         return;
     }
     if (!prepareFiles())
@@ -76,53 +76,61 @@ void LinphoneEngine::linphoneInit()
                                    QStringLiteral("-d"), QStringLiteral("0")};
     QString error;
     if (!daemon->start(m_options.program, arguments, m_options.logPath, &error)) {
-        m_logger.WriteLog(QStringLiteral("engine: %1").arg(error));
+        m_logger.write(QStringLiteral("engine: %1").arg(error));
         return;
     }
     m_daemon = std::move(daemon);
     m_startedPid = m_daemon->pid();
-    m_logger.WriteLog(QStringLiteral("engine: started %1 (pid %2), configuration %3")
+    m_logger.write(QStringLiteral("engine: started %1 (pid %2), configuration %3")
                           .arg(m_options.program)
                           .arg(m_startedPid)
                           .arg(m_options.configPath));
 }
 
-QString LinphoneEngine::linphoneCodec(int index, int second)
+bool LinphoneEngine::programAvailable() const
 {
-    return call(codecCommand(index, second));
+    const QString& program = m_options.program;
+    if (program.contains(QLatin1Char('/')))
+        return QFileInfo(program).isExecutable() && QFileInfo(program).isFile();
+    return !QStandardPaths::findExecutable(program).isEmpty();
 }
 
-QString LinphoneEngine::linphoneStatusHook()
+QString LinphoneEngine::disableCodec(int index)
+{
+    return call(disableCodecCommand(index));
+}
+
+QString LinphoneEngine::callStatus()
 {
     return normaliseStatus(call(StatusCommand));
 }
 
-QString LinphoneEngine::linphoneDial(const QString& address)
+QString LinphoneEngine::dial(const QString& address)
 {
     return call(dialCommand(address));
 }
 
-QString LinphoneEngine::linphoneAnswer()
+QString LinphoneEngine::answer()
 {
     return call(QByteArrayLiteral("answer"));
 }
 
-QString LinphoneEngine::linphoneTerminate()
+QString LinphoneEngine::hangUp()
 {
     return call(QByteArrayLiteral("terminate"));
 }
 
-QString LinphoneEngine::linphoneMute()
+QString LinphoneEngine::mute()
 {
     return call(QByteArrayLiteral("mute"));
 }
 
-QString LinphoneEngine::linphoneUnmute()
+QString LinphoneEngine::unmute()
 {
     return call(QByteArrayLiteral("unmute"));
 }
 
-void LinphoneEngine::linphoneClose()
+void LinphoneEngine::release()
 {
     m_closed = true;
     m_fileSoundCardPending = false;
@@ -157,7 +165,7 @@ void LinphoneEngine::stopStartedDaemon(int graceMs)
     // SIGTERM only leads into the same hanging shutdown, so no gentler signal is tried.
     m_daemon->kill();
     removeWakeLink();
-    m_logger.WriteLog(
+    m_logger.write(
         QStringLiteral("engine: linphonec (pid %1) did not quit within %2 ms: killed").arg(pid).arg(graceMs));
 }
 
@@ -181,10 +189,9 @@ QByteArray LinphoneEngine::defaultConfigText()
     return QByteArrayLiteral("[sip]\nsip_port=5060\n");
 }
 
-QByteArray LinphoneEngine::codecCommand(int index, int second)
+QByteArray LinphoneEngine::disableCodecCommand(int index)
 {
-    return (second == 0 ? QByteArrayLiteral("codec disable ") : QByteArrayLiteral("codec enable "))
-           + QByteArray::number(index);
+    return QByteArrayLiteral("codec disable ") + QByteArray::number(index);
 }
 
 QByteArray LinphoneEngine::dialCommand(const QString& address)
@@ -228,7 +235,7 @@ QString LinphoneEngine::call(const QByteArray& command)
     }
     if (!m_answering) {
         m_answering = true;
-        m_logger.WriteLog(QStringLiteral("engine: answers again"));
+        m_logger.write(QStringLiteral("engine: answers again"));
     }
     if (!m_wakeLinked && m_daemon && m_daemon->isRunning())
         linkForWake();
@@ -245,7 +252,7 @@ bool LinphoneEngine::switchToFileSoundCard()
     }
     m_fileSoundCardPending = false;
     m_answering = true;
-    m_logger.WriteLog(QStringLiteral("no sound card: engine uses its file sound card"));
+    m_logger.write(QStringLiteral("no sound card: engine uses its file sound card"));
     return true;
 }
 
@@ -269,29 +276,29 @@ bool LinphoneEngine::prepareFiles()
     // The engine rewrites its configuration file: given a device such as /dev/null
     // it would replace it with a regular file and break the machine.
     if ((config.exists() && !config.isFile()) || config.absoluteFilePath().startsWith(QLatin1String("/dev/"))) {
-        m_logger.WriteLog(
+        m_logger.write(
             QStringLiteral("engine: %1 is not a regular file; engine not started").arg(configPath));
         return false;
     }
 
     if (!QDir().mkpath(engineDataDir())) {
-        m_logger.WriteLog(QStringLiteral("engine: cannot create %1; engine not started").arg(engineDataDir()));
+        m_logger.write(QStringLiteral("engine: cannot create %1; engine not started").arg(engineDataDir()));
         return false;
     }
 
     if (config.exists())
         return true;
     if (!QDir().mkpath(config.absolutePath())) {
-        m_logger.WriteLog(QStringLiteral("engine: cannot create %1; engine not started").arg(config.absolutePath()));
+        m_logger.write(QStringLiteral("engine: cannot create %1; engine not started").arg(config.absolutePath()));
         return false;
     }
     QSaveFile file(configPath);
     if (!file.open(QIODevice::WriteOnly) || file.write(defaultConfigText()) < 0 || !file.commit()) {
-        m_logger.WriteLog(
+        m_logger.write(
             QStringLiteral("engine: cannot write %1: %2; engine not started").arg(configPath, file.errorString()));
         return false;
     }
-    m_logger.WriteLog(QStringLiteral("engine: wrote configuration %1").arg(configPath));
+    m_logger.write(QStringLiteral("engine: wrote configuration %1").arg(configPath));
     return true;
 }
 
@@ -302,7 +309,7 @@ void LinphoneEngine::linkForWake()
     QString error;
     m_wakeLinked = EngineSocketClient::createLink(m_options.socketPath, m_wakeLinkPath, &error);
     if (!m_wakeLinked)
-        m_logger.WriteLog(QStringLiteral("engine: %1").arg(error));
+        m_logger.write(QStringLiteral("engine: %1").arg(error));
 }
 
 void LinphoneEngine::removeWakeLink()
@@ -319,5 +326,5 @@ void LinphoneEngine::noteFailure(const QByteArray& command, const QString& error
     if (!m_answering)
         return;
     m_answering = false;
-    m_logger.WriteLog(QStringLiteral("engine: no answer to \"%1\": %2").arg(QString::fromUtf8(command), error));
+    m_logger.write(QStringLiteral("engine: no answer to \"%1\": %2").arg(QString::fromUtf8(command), error));
 }

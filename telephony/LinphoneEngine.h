@@ -11,7 +11,7 @@ class DaemonProcess;
 class Logger;
 
 /// The SIP engine as the linphonec daemon (linphonec --pipe), driven over its
-/// unix socket. linphoneInit attaches to a daemon that already answers or
+/// unix socket. start attaches to a daemon that already answers or
 /// starts one; a daemon this object started is stopped when the object goes
 /// away, so the console never leaves an orphan engine behind.
 ///
@@ -54,15 +54,17 @@ public:
     LinphoneEngine(const LinphoneEngine&) = delete;
     LinphoneEngine& operator=(const LinphoneEngine&) = delete;
 
-    void linphoneInit() override;
-    QString linphoneCodec(int index, int second) override;
-    QString linphoneStatusHook() override;
-    QString linphoneDial(const QString& address) override;
-    QString linphoneAnswer() override;
-    QString linphoneTerminate() override;
-    QString linphoneMute() override;
-    QString linphoneUnmute() override;
-    void linphoneClose() override;
+    void start() override;
+    QString programName() const override { return m_options.program; }
+    bool programAvailable() const override;
+    QString disableCodec(int index) override;
+    QString callStatus() override;
+    QString dial(const QString& address) override;
+    QString answer() override;
+    QString hangUp() override;
+    QString mute() override;
+    QString unmute() override;
+    void release() override;
 
     /// If the daemon this object started still runs: asks it to quit, waits up
     /// to graceMs, then kills it by PID. A daemon it only attached to is left alone.
@@ -71,7 +73,7 @@ public:
     void stopStartedDaemon(int graceMs);
     /// PID of the daemon this object started, 0 when it started none.
     qint64 startedPid() const { return m_startedPid; }
-    /// True when linphoneInit started a daemon (rather than attaching to one).
+    /// True when start started a daemon (rather than attaching to one).
     bool startedDaemon() const { return m_startedPid != 0; }
 
     const Options& options() const { return m_options; }
@@ -86,7 +88,7 @@ public:
     static QByteArray defaultConfigText();
 
     // The command mapping, kept pure so it can be checked without an engine.
-    static QByteArray codecCommand(int index, int second);
+    static QByteArray disableCodecCommand(int index);
     static QByteArray dialCommand(const QString& address);
     /// The engine's idle status "hook=on-hook" becomes "hook=offhook", the word
     /// the console looks for; every other text is left as it is.

@@ -1,6 +1,6 @@
 #pragma once
 
-/// The incoming-call popup frmRing and the ring tone, as the call handling
+/// The incoming-call popup and the ring tone, as the call handling
 /// drives them. IncomingCallAlert is the real one; tests fake it.
 class RingAlert
 {
@@ -12,6 +12,6 @@ public:
     virtual void showPopup() = 0;
     /// Unloads the popup at once, without sliding; nothing when none is loaded.
     virtual void unloadPopup() = 0;
-    /// Starts the ring tone; it repeats while CallState is 1.
+    /// Starts the ring tone; it repeats while callState is 1.
     virtual void startRing() = 0;
 };

@@ -35,9 +35,9 @@ RingPopup::RingPopup(SipEngine& engine, QWidget* parent)
     , m_engine(engine)
     , m_slide(slideOnPrimaryScreen())
     , m_screenOrigin(primaryScreenGeometry().topLeft())
-    , m_timer1(new QTimer(this))
+    , m_slideTimer(new QTimer(this))
 {
-    setObjectName(QStringLiteral("frmRing"));
+    setObjectName(QStringLiteral("ringPopup"));
     // The operator may be typing elsewhere: the popup must not take the focus.
     setAttribute(Qt::WA_ShowWithoutActivating);
     // Often the only window shown while the main window sits in the tray: closing it must not end the program.
@@ -45,24 +45,25 @@ RingPopup::RingPopup(SipEngine& engine, QWidget* parent)
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(Twips::toPx(kWidthTwips, kHeightTwips));
 
-    const char* icons[] = {"reject", "answer"};
-    const double leftTwips[] = {975, 225};
-    for (int i = 0; i < 2; ++i) {
+    auto makeButton = [this](const char* name, const char* icon, double leftTwips) {
         auto* b = new ImageButton(this);
-        b->setObjectName(QStringLiteral("iCmd(%1)").arg(i));
-        b->setImage(Artwork::icon(QLatin1String(icons[i])), kIconPx);
-        b->setBaseGeometry(Twips::toPx(leftTwips[i], 225, 525, 525));
-        connect(b, &ImageButton::released, this, [this, i] { iCmd_Click(i); });
-        m_iCmd[std::size_t(i)] = b;
-    }
+        b->setObjectName(QLatin1String(name));
+        b->setImage(Artwork::icon(QLatin1String(icon)), kIconPx);
+        b->setBaseGeometry(Twips::toPx(leftTwips, 225, 525, 525));
+        return b;
+    };
+    m_answerButton = makeButton("answerButton", "answer", 225);
+    m_rejectButton = makeButton("rejectButton", "reject", 975);
+    connect(m_answerButton, &ImageButton::released, this, &RingPopup::answerCall);
+    connect(m_rejectButton, &ImageButton::released, this, &RingPopup::rejectCall);
 
     placeAtSlide();
-    WindowStyling::SetTopmost(this, true);
-    WindowStyling::SetTransparency(this, kOpacity);
+    WindowStyling::setTopmost(this, true);
+    WindowStyling::setTransparency(this, kOpacity);
 
-    m_timer1->setInterval(RingSlide::kTickMs);
-    connect(m_timer1, &QTimer::timeout, this, &RingPopup::Timer1Tick);
-    m_timer1->start();
+    m_slideTimer->setInterval(RingSlide::kTickMs);
+    connect(m_slideTimer, &QTimer::timeout, this, &RingPopup::slideStep);
+    m_slideTimer->start();
 }
 
 RingPopup::~RingPopup() = default;
@@ -72,22 +73,27 @@ void RingPopup::placeAtSlide()
     move(m_screenOrigin + QPoint(Twips::toPx(m_slide.left()), Twips::toPx(m_slide.top())));
 }
 
-void RingPopup::iCmd_Click(int index)
+void RingPopup::rejectCall()
 {
-    if (index == 0)
-        m_engine.linphoneTerminate();
-    else if (index == 1)
-        m_engine.linphoneAnswer();
-    else
-        return;
-    m_slide.buttonUsed();
-    if (!m_timer1->isActive())
-        m_timer1->start();
-    if (index == 1)
-        emit answered();
+    m_engine.hangUp();
+    buttonUsed();
 }
 
-void RingPopup::Timer1Tick()
+void RingPopup::answerCall()
+{
+    m_engine.answer();
+    buttonUsed();
+    emit answered();
+}
+
+void RingPopup::buttonUsed()
+{
+    m_slide.buttonUsed();
+    if (!m_slideTimer->isActive())
+        m_slideTimer->start();
+}
+
+void RingPopup::slideStep()
 {
     const RingSlide::Tick result = m_slide.tick();
     placeAtSlide();
@@ -96,10 +102,10 @@ void RingPopup::Timer1Tick()
         break;
     case RingSlide::Tick::Rested:
     case RingSlide::Tick::Stopped:
-        m_timer1->stop();
+        m_slideTimer->stop();
         break;
     case RingSlide::Tick::SlidOut:
-        m_timer1->stop();
+        m_slideTimer->stop();
         emit slidOut();
         close();
         break;
@@ -117,6 +123,6 @@ void RingPopup::paintEvent(QPaintEvent*)
 
 void RingPopup::closeEvent(QCloseEvent* e)
 {
-    m_timer1->stop();
+    m_slideTimer->stop();
     QWidget::closeEvent(e);
 }

@@ -4,15 +4,14 @@
 
 #include <QWidget>
 
-#include <array>
 
 class ImageButton;
 class QTimer;
 class SipEngine;
 
-/// frmRing, the incoming-call popup: a small dark window with an answer
-/// button iCmd(1) and a reject button iCmd(0). It places itself just below
-/// the bottom right of the primary screen and rises (Timer1, 5 ms steps) to
+/// The incoming-call popup: a small dark window with an answer button and a
+/// reject button. It places itself just below
+/// the bottom right of the primary screen and rises (5 ms steps) to
 /// rest above the bottom; after a button it slides back down and closes.
 /// Always on top, opacity 150/255, not in the task bar, and shown without
 /// taking the keyboard focus from whatever the operator is typing in.
@@ -31,14 +30,16 @@ public:
     explicit RingPopup(SipEngine& engine, QWidget* parent = nullptr);
     ~RingPopup() override;
 
-    /// 0 reject (or hang up), 1 answer.
-    ImageButton* iCmd(int index) const { return m_iCmd.at(std::size_t(index)); }
-    QTimer* Timer1() const { return m_timer1; }
+    ImageButton* answerButton() const { return m_answerButton; }
+    /// Rejects a ringing call, or hangs up one already answered.
+    ImageButton* rejectButton() const { return m_rejectButton; }
+    QTimer* slideTimer() const { return m_slideTimer; }
     const RingSlide& slide() const { return m_slide; }
 
-    /// A click of iCmd(index): 0 linphoneTerminate, 1 linphoneAnswer and then
-    /// answered(); either way the timer runs again, so a popup at rest slides out.
-    void iCmd_Click(int index);
+    /// The buttons' actions: the engine hangs up or answers (then answered()),
+    /// and the popup slides out, or finishes its rise first and rests.
+    void rejectCall();
+    void answerCall();
 
 signals:
     /// The answer button asked the engine to answer; the main window comes back for the call.
@@ -51,12 +52,14 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    void Timer1Tick();
+    void slideStep();
     void placeAtSlide();
+    void buttonUsed();
 
     SipEngine& m_engine;
     RingSlide m_slide;
     QPoint m_screenOrigin;
-    std::array<ImageButton*, 2> m_iCmd{};
-    QTimer* m_timer1;
+    QTimer* m_slideTimer;
+    ImageButton* m_answerButton = nullptr;
+    ImageButton* m_rejectButton = nullptr;
 };

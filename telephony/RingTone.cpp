@@ -22,7 +22,7 @@ RingTone::RingTone(RingPlayer& player, Scheduler& scheduler, Logger& logger, con
     , m_callState(callState)
     , m_wavePath(std::move(wavePath))
 {
-    connect(&m_player, &RingPlayer::playbackFinished, this, &RingTone::MMControl1_Done);
+    connect(&m_player, &RingPlayer::playbackFinished, this, &RingTone::onPlaybackFinished);
     connect(&m_player, &RingPlayer::playbackFailed, this, &RingTone::reportSilent);
 }
 
@@ -45,7 +45,7 @@ void RingTone::openAndPlay()
     emit ringPlayed();
 }
 
-void RingTone::MMControl1_Done()
+void RingTone::onPlaybackFinished()
 {
     if (m_callState != kIncoming)
         return;
@@ -80,5 +80,5 @@ void RingTone::reportSilent(const QString& reason)
     if (m_reported)
         return;
     m_reported = true;
-    m_logger.WriteLog(QStringLiteral("Ring tone silent: %1").arg(reason));
+    m_logger.write(QStringLiteral("Ring tone silent: %1").arg(reason));
 }

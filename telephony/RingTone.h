@@ -11,7 +11,7 @@ class Scheduler;
 
 /// The ring tone of an incoming call, played by the main window's player
 /// (MMControl1): started once per call, played again each time
-/// it ends while CallState is 1, otherwise left to finish. A file or audio
+/// it ends while callState is 1, otherwise left to finish. A file or audio
 /// output that cannot ring leaves the call handling untouched and silent, with
 /// one log entry per ring saying why.
 class RingTone : public QObject
@@ -21,7 +21,7 @@ public:
     /// The ring beside the program: programDir + "/ring.wav".
     static QString ringPath(const QString& programDir);
 
-    /// All references must outlive the object; callState is the main window's CallState.
+    /// All references must outlive the object; callState is the main window's callState.
     RingTone(RingPlayer& player, Scheduler& scheduler, Logger& logger, const int& callState, QString wavePath,
              QObject* parent = nullptr);
 
@@ -29,10 +29,10 @@ public:
     /// earlier ring still under way is dropped; its playback is replaced.
     void startRing();
 
-    /// The player's end of playback: while CallState is 1, "stop", "close",
+    /// The player's end of playback: while callState is 1, "stop", "close",
     /// "open" and "play" again, each after the events pending before it
     /// (so ticks and clicks run in between); in any other state nothing.
-    void MMControl1_Done();
+    void onPlaybackFinished();
 
     const QString& wavePath() const { return m_wavePath; }
 

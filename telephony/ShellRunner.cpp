@@ -30,13 +30,12 @@ void ShellRunner::setTimeoutMs(int timeoutMs)
     m_timeoutMs = timeoutMs;
 }
 
-QString ShellRunner::RunShellCommand(const ShellCommand& command, bool wantStdOut, bool wantStdErr, bool convertOem)
+QString ShellRunner::run(const ShellCommand& command, bool wantStdOut, bool wantStdErr)
 {
     // There is no OEM code page to convert from on this platform.
-    Q_UNUSED(convertOem)
 
     if (!wantStdOut && !wantStdErr) {
-        m_log.WriteLog(command.logText + QStringLiteral(" not run: neither standard output nor standard error wanted"));
+        m_log.write(command.logText + QStringLiteral(" not run: neither standard output nor standard error wanted"));
         return {};
     }
 
@@ -50,7 +49,7 @@ QString ShellRunner::RunShellCommand(const ShellCommand& command, bool wantStdOu
         } else {
             collected += QString::fromLocal8Bit(run.output);
             if (run.timedOut) {
-                m_log.WriteLog(
+                m_log.write(
                     command.logText +
                     QStringLiteral(" killed after %1 s without ending").arg(QString::number(m_timeoutMs / 1000.0)));
             }
@@ -65,8 +64,8 @@ QString ShellRunner::RunShellCommand(const ShellCommand& command, bool wantStdOu
         }
         // The engine may still be opening its socket: give it a moment.
         std::this_thread::sleep_for(std::chrono::milliseconds(kRetryPauseMs));
-        m_log.WriteLog(command.logText);
-        m_log.WriteLog(QStringLiteral("retry"));
+        m_log.write(command.logText);
+        m_log.write(QStringLiteral("retry"));
     }
     return collected;
 }

@@ -8,7 +8,7 @@ class ChildProcessRunner;
 class Logger;
 
 /// Runs engine shell commands as hidden child processes and returns what they
-/// printed (RunShellCommand). Blocks the calling thread for the child's run.
+/// printed (run). Blocks the calling thread for the child's run.
 class ShellRunner
 {
 public:
@@ -35,10 +35,8 @@ public:
     /// - A run still going at the time limit is killed; its output so far is
     ///   kept and the kill is logged.
     ///
-    /// convertOem is accepted for the callers' sake but changes nothing here:
-    /// Linux has no separate console code page, so the bytes are always
-    /// decoded in the locale's 8-bit encoding (UTF-8).
-    QString RunShellCommand(const ShellCommand& command, bool wantStdOut, bool wantStdErr, bool convertOem);
+    /// Output is decoded in the locale's 8-bit encoding (UTF-8).
+    QString run(const ShellCommand& command, bool wantStdOut, bool wantStdErr);
 
     /// Time limit of one run in milliseconds; negative for none.
     void setTimeoutMs(int timeoutMs);

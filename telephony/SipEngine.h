@@ -12,19 +12,23 @@ class SipEngine
 public:
     virtual ~SipEngine() = default;
 
+    /// The engine's program, as the operator would look for it.
+    virtual QString programName() const = 0;
+    /// False when the engine's program is missing or cannot be run.
+    virtual bool programAvailable() const = 0;
     /// Starts the engine (or attaches to one that already answers).
-    virtual void linphoneInit() = 0;
-    /// Codec request: index 0, 1 or 2; the engine's reply contains "disabled"
-    /// once the codec was switched off, which tells the console it is up.
-    virtual QString linphoneCodec(int index, int second) = 0;
+    virtual void start() = 0;
+    /// Switches codec index off; the reply contains "disabled" once the engine
+    /// is up, which is how the console knows it answers.
+    virtual QString disableCodec(int index) = 0;
     /// Current call status. The idle text contains "offhook".
-    virtual QString linphoneStatusHook() = 0;
-    virtual QString linphoneDial(const QString& address) = 0;
-    virtual QString linphoneAnswer() = 0;
-    virtual QString linphoneTerminate() = 0;
-    virtual QString linphoneMute() = 0;
-    virtual QString linphoneUnmute() = 0;
-    /// Releases the console's link to the engine. The daemon itself is told to
-    /// exit by the engine shell at shutdown.
-    virtual void linphoneClose() = 0;
+    virtual QString callStatus() = 0;
+    virtual QString dial(const QString& address) = 0;
+    virtual QString answer() = 0;
+    virtual QString hangUp() = 0;
+    virtual QString mute() = 0;
+    virtual QString unmute() = 0;
+    /// Releases the console's link to the engine; later calls fail at once.
+    /// The daemon itself is told to exit by the engine shell at shutdown.
+    virtual void release() = 0;
 };

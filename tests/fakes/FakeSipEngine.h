@@ -22,29 +22,33 @@ public:
     /// Optional shared journal to order calls against other fakes.
     QStringList* journal = nullptr;
 
-    void linphoneInit() override { record(QStringLiteral("init")); }
-    QString linphoneCodec(int index, int second) override
+    bool available = true;
+
+    QString programName() const override { return QStringLiteral("linphonec"); }
+    bool programAvailable() const override { return available; }
+    void start() override { record(QStringLiteral("init")); }
+    QString disableCodec(int index) override
     {
-        record(QStringLiteral("codec %1 %2").arg(index).arg(second));
+        record(QStringLiteral("codec %1").arg(index));
         return codecReply(index, ++m_codecAttempts[index]);
     }
-    QString linphoneStatusHook() override
+    QString callStatus() override
     {
         record(QStringLiteral("status"));
         return statusReply;
     }
-    QString linphoneDial(const QString& address) override
+    QString dial(const QString& address) override
     {
         record(QStringLiteral("dial ") + address);
         if (!dialReply.isEmpty())
             return dialReply;
         return QStringLiteral("Establishing call id to <%1>, assigned id 1").arg(address);
     }
-    QString linphoneAnswer() override { return recordReply(QStringLiteral("answer")); }
-    QString linphoneTerminate() override { return recordReply(QStringLiteral("terminate")); }
-    QString linphoneMute() override { return recordReply(QStringLiteral("mute")); }
-    QString linphoneUnmute() override { return recordReply(QStringLiteral("unmute")); }
-    void linphoneClose() override { record(QStringLiteral("close")); }
+    QString answer() override { return recordReply(QStringLiteral("answer")); }
+    QString hangUp() override { return recordReply(QStringLiteral("terminate")); }
+    QString mute() override { return recordReply(QStringLiteral("mute")); }
+    QString unmute() override { return recordReply(QStringLiteral("unmute")); }
+    void release() override { record(QStringLiteral("close")); }
 
 private:
     void record(const QString& call)

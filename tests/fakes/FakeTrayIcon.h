@@ -14,13 +14,13 @@ public:
     QStringList* journal = nullptr;
 
     bool isAvailable() const override { return available; }
-    void AddTrayIcon(const QIcon&, const QString& t) override
+    void showIcon(const QIcon&, const QString& t) override
     {
         shown = true;
         tip = t;
         note(QStringLiteral("tray:add"));
     }
-    void RemoveTrayIcon() override
+    void hideIcon() override
     {
         shown = false;
         note(QStringLiteral("tray:remove"));

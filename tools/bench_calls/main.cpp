@@ -6,8 +6,8 @@
 //
 // Measured per call: from the caller's start (sipp starts and sends its
 // INVITE) to the popup shown, and from the operator's answer click in the
-// popup to CallState 3. Per status poll (Timer2 tick): the wall time in
-// CallStatusMonitor::Timer2Tick, the GUI thread's CPU time in it, and the
+// popup to callState 3. Per status poll (Timer2 tick): the wall time in
+// CallStatusMonitor::pollCallStatus, the GUI thread's CPU time in it, and the
 // engine's round trip for the same request measured beside it while idle.
 
 #include "CallStatusMonitor.h"
@@ -150,8 +150,8 @@ int main(int argc, char* argv[])
 
     // Each Timer2 tick runs inside a stopwatch: the same slot, timed. A poll is
     // filed by the transitions it made (none for most).
-    QTimer* timer2 = console->mainWindow()->Timer2();
-    QObject::disconnect(timer2, &QTimer::timeout, monitor, &CallStatusMonitor::Timer2Tick);
+    QTimer* timer2 = console->mainWindow()->statusTimer();
+    QObject::disconnect(timer2, &QTimer::timeout, monitor, &CallStatusMonitor::pollCallStatus);
     QMap<QString, QList<double>> tickWallMs;
     QList<double> quietTickCpuMs;
     QList<double> allTickWallMs;
@@ -168,7 +168,7 @@ int main(int argc, char* argv[])
         QElapsedTimer wall;
         const double cpu0 = threadCpuMs();
         wall.start();
-        monitor->Timer2Tick();
+        monitor->pollCallStatus();
         const double wallMs = double(wall.nsecsElapsed()) / 1e6;
         const double cpuMs = threadCpuMs() - cpu0;
         allTickWallMs.append(wallMs);
@@ -225,16 +225,16 @@ int main(int argc, char* argv[])
         popupMs.append(double(popupAt - invitedAt) / 1e6);
 
         RingPopup* popup = console->ringPopup();
-        if (!popup || !waitFor([&] { return !popup->Timer1()->isActive(); }, 5000))
+        if (!popup || !waitFor([&] { return !popup->slideTimer()->isActive(); }, 5000))
             return fail(QStringLiteral("call %1: the popup did not come to rest").arg(call + 1));
         QTest::qWait(int(QRandomGenerator::global()->bounded(500)));
         const qint64 clickedAt = clock.nsecsElapsed();
-        QTest::mouseClick(popup->iCmd(1), Qt::LeftButton);
+        QTest::mouseClick(popup->answerButton(), Qt::LeftButton);
         if (!waitFor([&] { return connectedAt >= 0; }, 10000))
             return fail(QStringLiteral("call %1: not connected after the answer\n").arg(call + 1) + caller.output());
         answerMs.append(double(connectedAt - clickedAt) / 1e6);
 
-        if (!waitFor([&] { return console->state().CallState == 0; }, 15000) || !caller.finish(15000, &error))
+        if (!waitFor([&] { return console->state().callState == 0; }, 15000) || !caller.finish(15000, &error))
             return fail(QStringLiteral("call %1: did not end cleanly\n").arg(call + 1) + error);
         if (!watch.runaway().isEmpty())
             return fail(watch.runaway());
@@ -265,14 +265,14 @@ int main(int argc, char* argv[])
     out << "| Measure | Median | Worst | Samples |\n";
     out << "|---|---:|---:|---:|\n";
     row(QStringLiteral("Caller's INVITE (sipp start) to popup shown"), popupMs, QStringLiteral("calls"));
-    row(QStringLiteral("Answer click in the popup to CallState 3"), answerMs, QStringLiteral("calls"));
+    row(QStringLiteral("Answer click in the popup to callState 3"), answerMs, QStringLiteral("calls"));
     row(QStringLiteral("Engine round trip of \"status hook\", between polls"), roundTripMs,
         QStringLiteral("requests"));
-    row(QStringLiteral("Status poll without a transition: wall time in Timer2Tick"), quietWall,
+    row(QStringLiteral("Status poll without a transition: wall time in pollCallStatus"), quietWall,
         QStringLiteral("polls"));
     out << "| Console overhead per poll: the line above minus the round trip (medians) | "
         << ms(median(quietWall) - median(roundTripMs)) << " ms | | |\n";
-    row(QStringLiteral("Console overhead per poll: GUI-thread CPU time in Timer2Tick"), quietTickCpuMs,
+    row(QStringLiteral("Console overhead per poll: GUI-thread CPU time in pollCallStatus"), quietTickCpuMs,
         QStringLiteral("polls"));
     for (auto it = tickWallMs.cbegin(); it != tickWallMs.cend(); ++it) {
         if (!it.key().isEmpty())

@@ -3,6 +3,11 @@
 #include "CallNotifications.h"
 #include "CallSockets.h"
 #include "MainWindow.h"
+#include "MainWindowAdapter.h"
+#include "SettingsStore.h"
+#include "TrayIcon.h"
+#include "ZoomController.h"
+#include "ZoomWindow.h"
 #include "SnapshotClient.h"
 #include "SnapshotPoller.h"
 
@@ -32,14 +37,17 @@ ConsoleRig::ConsoleRig(const Settings& settings)
     , m_eventLog(QDir(settings.logDir).filePath(QStringLiteral("qz.log")))
     , m_log(m_eventLog)
     , m_window(std::make_unique<MainWindow>(m_record, m_state))
+    , m_zoom(std::make_unique<ZoomController>(m_record, m_settingsStore, m_state.zoomedStation))
+    , m_tray(std::make_unique<QtTrayIcon>())
+    , m_adapter(std::make_unique<MainWindowAdapter>(*m_window, *m_zoom, *m_tray, m_scheduler, m_state, QIcon()))
     , m_client(std::make_unique<SnapshotClient>(m_log))
     , m_sockets(std::make_unique<CallSockets>(settings.callPort, nullptr))
-    , m_notifications(std::make_unique<CallNotifications>(m_record, *m_sockets, m_windowPort, m_log, m_scheduler))
-    , m_poller(std::make_unique<SnapshotPoller>(m_record, *m_client, *m_window, m_scheduler, m_log,
+    , m_notifications(std::make_unique<CallNotifications>(m_record, *m_sockets, *m_adapter, m_log, m_scheduler))
+    , m_poller(std::make_unique<SnapshotPoller>(m_record, *m_client, *m_adapter, m_scheduler, m_log,
                                                 settings.cameraPort))
 {
     m_poller->setSocketReopen([this](std::function<void()> done) { m_notifications->reopenSockets(std::move(done)); });
-    QObject::connect(m_window->Timer1(), &QTimer::timeout, m_poller.get(), &SnapshotPoller::Timer1Tick);
+    QObject::connect(m_window->snapshotTimer(), &QTimer::timeout, m_poller.get(), &SnapshotPoller::startPass);
 }
 
 ConsoleRig::~ConsoleRig()
@@ -59,11 +67,11 @@ void ConsoleRig::open()
 
 void ConsoleRig::startPolling()
 {
-    m_window->Timer1()->start(MainWindow::kTimerPeriodMs);
+    m_window->snapshotTimer()->start(MainWindow::kTimerPeriodMs);
 }
 
 void ConsoleRig::stop()
 {
-    m_window->Timer1()->stop();
+    m_window->snapshotTimer()->stop();
     m_poller->stop();
 }

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "BenchWindowPort.h"
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
 #include "CountingLogger.h"
 #include "EventLog.h"
 #include "Scheduler.h"
+#include "SettingsStore.h"
 
 #include <QSize>
 #include <QString>
@@ -15,13 +15,16 @@
 class CallNotifications;
 class CallSockets;
 class MainWindow;
+class MainWindowAdapter;
+class TrayIcon;
+class ZoomController;
 class SnapshotClient;
 class SnapshotPoller;
 
 /// The console's snapshot path, built as the application wires it: the real
-/// main window, SnapshotClient, SnapshotPoller driven by the window's Timer1 at
-/// 500 ms, the call-notification sockets and their reopen every 120 passes.
-/// Only the SIP engine, the tray and the zoom window are left out.
+/// main window behind its adapter, SnapshotClient, SnapshotPoller driven by the
+/// window's snapshot timer at 500 ms, the call-notification sockets and their
+/// reopen every 120 passes. Only the SIP engine is left out.
 class ConsoleRig
 {
 public:
@@ -47,9 +50,9 @@ public:
     /// Shows the window, lays out the tiles, opens the call sockets and creates
     /// the HTTP client: the console at the end of start-up.
     void open();
-    /// Gives Timer1 its 500 ms period, as the last step of start-up does.
+    /// Gives the snapshot timer its 500 ms period, as the last step of start-up does.
     void startPolling();
-    /// Stops Timer1 and the poller, as shutdown does.
+    /// Stops the snapshot timer and the poller, as shutdown does.
     void stop();
 
     MainWindow& window() { return *m_window; }
@@ -64,8 +67,11 @@ private:
     EventLog m_eventLog;
     CountingLogger m_log;
     QtScheduler m_scheduler;
-    BenchWindowPort m_windowPort;
+    QtSettingsStore m_settingsStore;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<ZoomController> m_zoom;
+    std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<MainWindowAdapter> m_adapter;
     std::unique_ptr<SnapshotClient> m_client;
     std::unique_ptr<CallSockets> m_sockets;
     std::unique_ptr<CallNotifications> m_notifications;

@@ -12,12 +12,12 @@ public:
     /// target must outlive this object.
     explicit CountingLogger(Logger& target) : m_target(target) {}
 
-    void WriteLog(const QString& text) override
+    void write(const QString& text) override
     {
         ++m_entries;
         if (text.startsWith(QStringLiteral("GetPicFromHTTP ")))
             ++m_fetchErrors;
-        m_target.WriteLog(text);
+        m_target.write(text);
     }
 
     qint64 entries() const { return m_entries; }

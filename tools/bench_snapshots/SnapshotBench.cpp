@@ -4,6 +4,7 @@
 #include "HttpGetter.h"
 #include "LatenessProbe.h"
 #include "MainWindow.h"
+#include "PictureView.h"
 #include "ProcessStats.h"
 #include "SimulatorProcess.h"
 #include "SnapshotClient.h"
@@ -247,7 +248,7 @@ void SnapshotBench::poll(const QString& logDir, RunResult* result)
     result->lateP50Ms = probe.percentileMs(50);
     result->lateP99Ms = probe.percentileMs(99);
     result->lateMaxMs = probe.percentileMs(100);
-    result->tileSize = rig.window().stationPictureSize(0);
+    result->tileSize = rig.window().pictureView(0)->sizeInDevicePixels();
     for (int i = 0; i < kStations; ++i) {
         result->stations.at(i).decodedSize = rig.window().stationPicture(i).size();
         result->pictures += result->stations.at(i).pictures;

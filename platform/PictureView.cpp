@@ -1,6 +1,9 @@
 #include "PictureView.h"
 
+#include <QMouseEvent>
 #include <QPainter>
+
+#include <cmath>
 
 PictureView::PictureView(QWidget* parent)
     : QWidget(parent)
@@ -16,6 +19,12 @@ void PictureView::setPicture(const QImage& picture)
     update();
 }
 
+QSize PictureView::sizeInDevicePixels() const
+{
+    const qreal ratio = devicePixelRatioF();
+    return {int(std::lround(width() * ratio)), int(std::lround(height() * ratio))};
+}
+
 void PictureView::paintEvent(QPaintEvent*)
 {
     if (m_picture.isNull())
@@ -23,4 +32,10 @@ void PictureView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(rect(), m_picture);
+}
+
+void PictureView::mouseReleaseEvent(QMouseEvent* e)
+{
+    e->accept();
+    emit clicked();
 }
