@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QtGlobal>
+
+/// What /proc tells about a process the testbed started (an engine daemon, a peer).
+namespace ProcessProbe {
+
+/// Resident memory in kB, -1 when it cannot be read.
+qint64 residentKb(qint64 pid);
+/// True when the process has ended (gone, or a zombie its parent has not reaped).
+bool gone(qint64 pid);
+
+} // namespace ProcessProbe
