@@ -1,8 +1,9 @@
-// The real popup-and-ring host with the engine, windows and player faked:
-// show once, unload at once, a new popup right after an unload, the answer
-// bringing the main window back, and the ring start.
+// The incoming-call popup and its host on the offscreen platform, with the
+// engine, the main window and the player faked: the popup's window kind, one
+// popup per call, unloading at once, its buttons and the slide that follows
+// them. The focus is checked on a real X server (test_ringpopup_x11).
 
-#include "FakeCallView.h"
+#include "FakeConsoleWindow.h"
 #include "FakeRingPlayer.h"
 #include "FakeScheduler.h"
 #include "FakeSipEngine.h"
@@ -15,27 +16,27 @@
 #include <QApplication>
 #include <QtTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 struct Rig
 {
-    int CallState = 1;
+    int callState = 1;
     FakeSipEngine engine;
-    FakeCallView view;
+    FakeConsoleWindow window;
     FakeRingPlayer player;
     FakeScheduler scheduler;
     RecordingLogger logger;
-    RingTone ring{player, scheduler, logger, CallState, QStringLiteral("/opt/qz/ring.wav")};
-    IncomingCallAlert alert{engine, view, ring};
+    RingTone ring{player, scheduler, logger, callState, u"/opt/qz/ring.wav"_s};
+    IncomingCallAlert alert{engine, window, ring};
 };
 
-int visibleRingPopups()
+int visiblePopups()
 {
     int n = 0;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<RingPopup*>(w) && w->isVisible())
-            ++n;
-    }
+    for (QWidget* w : QApplication::topLevelWidgets())
+        n += qobject_cast<RingPopup*>(w) && w->isVisible() ? 1 : 0;
     return n;
 }
 
@@ -45,68 +46,75 @@ class TestIncomingCallAlert : public QObject
 {
     Q_OBJECT
 private slots:
-    void showsOnePopup()
+    void onePopupOfItsKindPerCall()
     {
         Rig rig;
         QSignalSpy shown(&rig.alert, &IncomingCallAlert::popupShown);
         rig.alert.showPopup();
-        QVERIFY(rig.alert.popup());
-        QVERIFY(rig.alert.popup()->isVisible());
-        RingPopup* first = rig.alert.popup();
         rig.alert.showPopup();
-        QCOMPARE(rig.alert.popup(), first);
         QCOMPARE(shown.count(), 1);
-        QCOMPARE(visibleRingPopups(), 1);
+        QCOMPARE(visiblePopups(), 1);
+        RingPopup* popup = rig.alert.popup();
+        const Qt::WindowFlags flags = popup->windowFlags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Tool); // kept out of the task bar
+        QVERIFY(flags.testFlag(Qt::FramelessWindowHint) && flags.testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(flags.testFlag(Qt::WindowDoesNotAcceptFocus) && popup->testAttribute(Qt::WA_ShowWithoutActivating));
+        // Often the only window shown while the console sits in the tray: closing it must not end the program.
+        QVERIFY(!popup->testAttribute(Qt::WA_QuitOnClose));
+        QCOMPARE(popup->windowOpacity(), 150 / 255.0);
         rig.alert.startRing();
-        QCOMPARE(rig.player.commands, (QStringList{QStringLiteral("close"), QStringLiteral("open /opt/qz/ring.wav"),
-                                                   QStringLiteral("play")}));
+        QCOMPARE(rig.player.commands, (QStringList{u"close"_s, u"open /opt/qz/ring.wav"_s, u"play"_s}));
     }
 
-    void unloadIsImmediateAndNewPopupFollows()
+    void unloadIsImmediateAndANewPopupFollows()
     {
         Rig rig;
         rig.alert.showPopup();
         QPointer<RingPopup> old = rig.alert.popup();
-        QVERIFY(old->Timer1()->isActive()); // still rising
+        QVERIFY(old->slideTimer()->isActive()); // still rising
         rig.alert.unloadPopup();
-        QVERIFY(!rig.alert.popup());
-        QVERIFY(!old->isVisible()); // at once, no slide
-        QVERIFY(!old->Timer1()->isActive());
+        QVERIFY(!rig.alert.popup() && !old->isVisible() && !old->slideTimer()->isActive());
         rig.alert.unloadPopup(); // nothing loaded: nothing happens
-        QVERIFY(rig.engine.calls.isEmpty());
-
         // "offhook" and "Incoming call" in one status text: the old popup goes, a new one comes.
         rig.alert.showPopup();
         QVERIFY(rig.alert.popup() && rig.alert.popup() != old.data());
-        QVERIFY(rig.alert.popup()->isVisible());
-        QCOMPARE(rig.alert.popup()->slide().SlidePhase(), 1);
         QTRY_VERIFY(old.isNull());
-        QCOMPARE(visibleRingPopups(), 1);
+        QCOMPARE(visiblePopups(), 1);
+        QVERIFY(rig.engine.calls.isEmpty());
     }
 
-    void answerBringsTheWindowBack()
+    void buttons_data()
     {
-        Rig rig;
-        rig.view.inTray = true;
-        rig.alert.showPopup();
-        QTest::mouseClick(rig.alert.popup()->iCmd(1), Qt::LeftButton);
-        QCOMPARE(rig.engine.calls, QStringList{QStringLiteral("answer")});
-        QVERIFY(rig.view.restored);
-        QVERIFY(!rig.view.inTray);
+        QTest::addColumn<bool>("answer");
+        QTest::addColumn<bool>("atRest");
+        QTest::newRow("reject at rest") << false << true;
+        QTest::newRow("answer while rising") << true << false;
     }
-
-    void slideOutUnloads()
+    void buttons()
     {
+        QFETCH(bool, answer);
+        QFETCH(bool, atRest);
         Rig rig;
+        rig.window.putInTray();
         rig.alert.showPopup();
         QPointer<RingPopup> popup = rig.alert.popup();
-        QTRY_VERIFY(!popup->Timer1()->isActive());
-        QTest::mouseClick(popup->iCmd(0), Qt::LeftButton);
-        QCOMPARE(rig.engine.calls, QStringList{QStringLiteral("terminate")});
-        QVERIFY(rig.alert.popup()); // still loaded while sliding down
-        QTRY_VERIFY(!rig.alert.popup());
-        QTRY_VERIFY(popup.isNull());
-        QVERIFY(!rig.view.restored);
+        QSignalSpy slidOut(popup.data(), &RingPopup::slidOut);
+        if (atRest)
+            QTRY_VERIFY(!popup->slideTimer()->isActive());
+        QTest::mouseClick(answer ? popup->answerButton() : popup->rejectButton(), Qt::LeftButton);
+        QCOMPARE(rig.engine.calls, QStringList{answer ? u"answer"_s : u"terminate"_s});
+        QCOMPARE(rig.window.restored, answer); // the answer brings the main window back for the call
+        // A popup still rising finishes its rise and rests; one at rest slides out and unloads.
+        if (atRest) {
+            QTRY_VERIFY(popup.isNull());
+            QCOMPARE(slidOut.count(), 1);
+            QVERIFY(!rig.alert.popup());
+        } else {
+            QTRY_VERIFY(!popup->slideTimer()->isActive());
+            QCOMPARE(popup->slide().SlidePhase(), 0);
+            QVERIFY(popup->isVisible());
+            QCOMPARE(slidOut.count(), 0);
+        }
     }
 };
 

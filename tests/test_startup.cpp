@@ -1,4 +1,5 @@
-// Start-up order against scripted fakes: engine, scheduler, shell, settings, host.
+// Start-up against scripted fakes: the order of its steps, the waits for the
+// engine, registration, and what it refuses.
 
 #include "ConfigFile.h"
 #include "ConfigRecord.h"
@@ -18,7 +19,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-using Settings = QMap<QString, QString>;
 using CodecReply = std::function<QString(int index, int attempt)>;
 
 class FakeHost : public StartupHost
@@ -28,8 +28,8 @@ public:
         : m_journal(journal)
     {
     }
-    void showOsVersionError() override { m_journal.append(u"host:osError"_s); }
     void showSplash() override { m_journal.append(u"host:splash"_s); }
+    void showEngineMissing(const QString& program) override { m_journal.append(u"host:missing "_s + program); }
     void showStartupError(const QString& text) override { m_journal.append(u"host:error "_s + text); }
     void openCallSockets() override { m_journal.append(u"host:callSockets"_s); }
     void createHttpClient() override { m_journal.append(u"host:http"_s); }
@@ -38,21 +38,13 @@ public:
         m_journal.append(u"host:picture "_s + url);
         done();
     }
-    void startSnapshotTimer() override { m_journal.append(u"host:timer1"_s); }
-    void applyPlacement(const WindowPlacement& p) override
-    {
-        placement = p;
-        m_journal.append(u"host:placement"_s);
-    }
+    void startSnapshotTimer() override { m_journal.append(u"host:timer"_s); }
+    void applyPlacement(const WindowPlacement&) override {}
     void startupFinished() override { m_journal.append(u"host:finished"_s); }
-
-    WindowPlacement placement;
-
 private:
     QStringList& m_journal;
 };
 
-// One start-up with all its fakes; the program directory is a temporary one.
 struct Rig
 {
     QTemporaryDir dir;
@@ -66,34 +58,29 @@ struct Rig
     FakeSettingsStore settings;
     FakeScheduler scheduler;
     FakeHost host{journal};
-    OsVersion os{10, 0};
     bool otherInstance = false;
     int scratchCalls = 0;
     std::unique_ptr<StartupSequence> startup;
 
     Rig()
     {
-        log.journal = &journal;
-        engine.journal = &journal;
-        processes.journal = &journal;
+        log.journal = engine.journal = processes.journal = &journal;
+        processes.script = [](const FakeChildProcessRunner::Run&) { return ChildRunResult{true, "registered\n", false}; };
     }
-
     StartupSequence::Outcome start()
     {
-        StartupContext ctx{record,   state, log, engine, shell, settings, scheduler, dir.path(), os,
+        StartupContext ctx{record,     state, log, engine, shell, settings, scheduler, dir.path(),
                            [this]() { return !otherInstance; }, [this]() { ++scratchCalls; }};
         startup = std::make_unique<StartupSequence>(std::move(ctx), host);
         return startup->start();
     }
-
-    /// The whole start-up, every wait run.
     void run()
     {
         QCOMPARE(start(), StartupSequence::Outcome::Running);
+        QCOMPARE(startup->start(), StartupSequence::Outcome::Running); // a second start adds nothing
         scheduler.runAll();
         QVERIFY(startup->isFinished());
     }
-
     QByteArray writeConfig(const ConfigRecord& r)
     {
         const QString path = ConfigFile::configPath(dir.path());
@@ -103,198 +90,111 @@ struct Rig
     }
 };
 
-ConfigRecord withServer(qint16 useSipServer, const QString& password)
-{
-    ConfigRecord r = ConfigRecord::defaults();
-    r.serverAddress = u"127.0.0.1:5080 "_s;
-    r.userId = u"100"_s;
-    r.password = password;
-    r.useSipServer = useSipServer;
-    return r;
-}
-
 } // namespace
 
 class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void checksBeforeTheSteps_data()
+    void refusedSilently_data()
     {
-        QTest::addColumn<OsVersion>("os"); // runs above 5, or 5 with a minor version of 1 or more
-        QTest::addColumn<int>("why");      // 1: another instance runs; 2: shutdown has begun
-        QTest::addColumn<StartupSequence::Outcome>("outcome");
-        QTest::addColumn<QString>("journal"); // its first entry; none when empty
-        using O = StartupSequence::Outcome;
-        QTest::newRow("system 4.9") << OsVersion{4, 9} << 0 << O::RefusedSystem << u"host:osError"_s;
-        QTest::newRow("system 5.0") << OsVersion{5, 0} << 0 << O::RefusedSystem << u"host:osError"_s;
-        QTest::newRow("system 5.1") << OsVersion{5, 1} << 0 << O::Running << u"host:splash"_s;
-        QTest::newRow("system 6.0") << OsVersion{6, 0} << 0 << O::Running << u"host:splash"_s;
-        QTest::newRow("second instance, silently") << OsVersion{10, 0} << 1 << O::AlreadyRunning << QString();
-        QTest::newRow("exiting, silently") << OsVersion{10, 0} << 2 << O::AlreadyRunning << QString();
+        QTest::addColumn<bool>("otherInstance");
+        QTest::newRow("another console runs") << true;
+        QTest::newRow("shutdown has begun") << false;
     }
-
-    void checksBeforeTheSteps()
-    {
-        QFETCH(OsVersion, os);
-        QFETCH(int, why);
-        QFETCH(StartupSequence::Outcome, outcome);
-        QFETCH(QString, journal);
-        Rig rig;
-        rig.os = os;
-        rig.otherInstance = why == 1;
-        rig.state.exiting = why == 2 ? 1 : 0;
-        QCOMPARE(rig.start(), outcome);
-        QCOMPARE(rig.journal.value(0), journal);
-        QCOMPARE(rig.scheduler.hasPending(), outcome == StartupSequence::Outcome::Running);
-        if (outcome != StartupSequence::Outcome::Running)
-            QVERIFY(rig.journal.size() <= 1);
-    }
-
-    void defaultsWithoutFileAndOrderOfSteps()
+    void refusedSilently()
     {
         Rig rig;
+        QFETCH(bool, otherInstance);
+        rig.otherInstance = otherInstance;
+        rig.state.exiting = otherInstance ? 0 : 1;
+        QCOMPARE(rig.start(), StartupSequence::Outcome::AlreadyRunning);
+        QVERIFY(rig.journal.isEmpty());
+        QVERIFY(!rig.scheduler.hasPending());
+    }
+
+    void orderOfStepsOnDefaults()
+    {
+        Rig rig;
+        // A shorter reply after a longer one is logged as it is, nothing of the longer one behind it.
+        rig.engine.codecReply = [](int index, int) { return index == 1 ? u"1: x"_s : u" 0: opus (48000) disabled"_s; };
         rig.run();
-        const QStringList expected = {
-            u"host:splash"_s,          u"host:callSockets"_s, u"host:http"_s,
-            u"host:picture http://192.168.0.10:8081/snap.jpg"_s,
-            u"log:init"_s,             u"engine:init"_s,
-            u"engine:codec 0 0"_s,     u"log:0: codec0 (8000) disabled"_s,
-            u"engine:codec 1 0"_s,     u"log:1: codec1 (8000) disabled"_s,
-            u"engine:codec 2 0"_s,     u"log:2: codec2 (8000) disabled"_s,
-            u"host:timer1"_s,          u"host:placement"_s,   u"host:finished"_s,
-        };
-        QCOMPARE(rig.journal, expected);
+        QCOMPARE(rig.journal, (QStringList{
+                                  u"host:splash"_s, u"host:callSockets"_s, u"host:http"_s,
+                                  u"host:picture http://192.168.0.10:8081/snap.jpg"_s, u"log:init"_s, u"engine:init"_s,
+                                  u"engine:codec 0"_s, u"log:0: opus (48000) disabled"_s, u"engine:codec 1"_s,
+                                  u"log:1: x"_s, u"engine:codec 2"_s, u"log:0: opus (48000) disabled"_s,
+                                  u"host:timer"_s, u"host:finished"_s}));
         QCOMPARE(rig.record, ConfigRecord::defaults());
         QCOMPARE(rig.state.zoomedStation, -1);
-        QCOMPARE(rig.state.CallState, 0);
         QCOMPARE(rig.scratchCalls, 1);
-        // The defaults are used, not written.
-        QVERIFY(!QFile::exists(ConfigFile::configPath(rig.dir.path())));
+        QVERIFY(!QFile::exists(ConfigFile::configPath(rig.dir.path()))); // the defaults are used, not written
     }
 
     void codecWait_data()
     {
         QTest::addColumn<CodecReply>("reply");
         QTest::addColumn<int>("attempts");
-        QTest::addColumn<int>("waits");      // of 3000 ms: after the engine start, then after each failed attempt
-        QTest::addColumn<QString>("logged"); // the first codec line of the log
-
-        QTest::newRow("disabled at the first attempt") << CodecReply() << 1 << 1 << u"0: codec0 (8000) disabled"_s;
+        QTest::addColumn<int>("waits"); // of 3000 ms: after the engine start, then after each failed attempt
+        QTest::newRow("disabled at once") << CodecReply() << 1 << 1;
         QTest::newRow("disabled at the fourth attempt") << CodecReply([](int index, int attempt) {
-            return index == 0 && attempt < 4 ? u"Failed to connect"_s : u" %1: opus (48000) disabled"_s.arg(index);
-        }) << 4 << 4 << u"0: opus (48000) disabled"_s;
-        // Start-up goes on regardless after ten attempts and logs the last (empty) reply.
-        QTest::newRow("never disabled") << CodecReply([](int index, int) {
-            return index == 0 ? QString() : u" %1: x (8000) disabled"_s.arg(index);
-        }) << 10 << 11 << QString();
+            return index == 0 && attempt < 4 ? u"Failed to connect"_s : u"disabled"_s;
+        }) << 4 << 4;
+        // Start-up goes on regardless after ten attempts.
+        QTest::newRow("never disabled") << CodecReply([](int, int) { return QString(); }) << 10 << 11;
     }
-
     void codecWait()
     {
         QFETCH(CodecReply, reply);
-        QFETCH(int, attempts);
-        QFETCH(int, waits);
-        QFETCH(QString, logged);
         Rig rig;
         if (reply)
             rig.engine.codecReply = reply;
         rig.run();
-        QCOMPARE(rig.startup->codecAttempts(), attempts);
-        QCOMPARE(rig.engine.calls.count(u"codec 0 0"_s), attempts);
-        // Then the two 100 ms pauses: nothing else.
+        QTEST(rig.startup->codecAttempts(), "attempts");
+        QTEST(int(rig.engine.calls.count(u"codec 0"_s)), "attempts");
+        QFETCH(int, waits);
         QCOMPARE(rig.scheduler.delays, QList<int>(waits, 3000) << 100 << 100);
-        QCOMPARE(rig.journal.at(rig.journal.indexOf(u"engine:codec 1 0"_s) - 1), u"log:"_s + logged);
     }
 
-    void logShowsStaleTailOfLongerReply()
+    void registration_data()
     {
-        // The reply buffer is reused: a shorter reply after a longer one leaves the
-        // longer one's tail behind the NUL, and the log shows it.
-        Rig rig;
-        rig.engine.codecReply = [](int index, int) {
-            return index == 1 ? u"1: x"_s : u"%1: opus (48000) disabled"_s.arg(index);
-        };
-        rig.run();
-        QVERIFY2(rig.journal.contains(u"log:1: x us (48000) disabled"_s), qPrintable(rig.journal.join(u'|')));
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<bool>("engine");
+        QTest::newRow("with a SIP server") << true << true;
+        QTest::newRow("direct calls") << false << true;
+        QTest::newRow("engine program missing") << true << false;
     }
-
-    void noRegistrationWithoutServerFlag()
+    void registration()
     {
+        QFETCH(bool, server);
+        QFETCH(bool, engine);
         Rig rig;
-        rig.writeConfig(withServer(0, u"secret"_s));
+        ConfigRecord r = ConfigRecord::defaults();
+        r.serverAddress = u"127.0.0.1:5080 "_s;
+        r.userId = u"100"_s;
+        r.password = u"p a\"ss"_s;
+        r.useSipServer = server ? 1 : 0;
+        rig.writeConfig(r);
+        rig.engine.available = engine;
         rig.run();
-        QVERIFY(rig.processes.runs.isEmpty());
-        QVERIFY2(!rig.log.entries.join(u'|').contains("--host"_L1), qPrintable(rig.log.entries.join(u'|')));
-    }
-
-    void registrationWithServerFlag()
-    {
-        Rig rig;
-        rig.writeConfig(withServer(1, u"p a\"ss"_s));
-        rig.processes.script = [](const FakeChildProcessRunner::Run&) {
-            ChildRunResult result;
-            result.started = true;
-            result.output = "registered\n";
-            return result;
-        };
-        rig.run();
-
-        QCOMPARE(rig.processes.runs.size(), 1);
+        QCOMPARE(rig.processes.runs.size(), server && engine ? 1 : 0);
+        QVERIFY2(!rig.log.entries.join(u'|').contains("p a\"ss"_L1), qPrintable(rig.log.entries.join(u'|')));
+        QCOMPARE(rig.journal.contains(u"host:missing linphonec"_s), !engine);
+        QCOMPARE(rig.engine.calls.contains(u"init"_s), engine); // no engine: no waits for it either
+        QCOMPARE(rig.journal.last(), u"host:finished"_s);
+        if (rig.processes.runs.isEmpty())
+            return;
         const auto& run = rig.processes.runs.first();
         QCOMPARE(run.program, rig.dir.path() + u"/lp/linphonecsh"_s);
         // Fields as stored, each its own argument: nothing is trimmed or split.
         QCOMPARE(run.args, (QStringList{u"register"_s, u"--host"_s, u"127.0.0.1:5080 "_s, u"--username"_s, u"100"_s,
                                         u"--password"_s, u"p a\"ss"_s}));
-        QVERIFY(run.wantStdOut);
-        QVERIFY(!run.wantStdErr);
-
-        // After the third codec reply: the masked argument text, then the output.
-        const qsizetype third = rig.journal.indexOf(u"engine:codec 2 0"_s);
-        QCOMPARE(rig.journal.mid(third + 2, 3),
-                 (QStringList{u"log:--host 127.0.0.1:5080  --username 100 --password ******"_s,
-                              u"run:"_s + run.program
-                                  + u" register --host 127.0.0.1:5080  --username 100 --password p a\"ss"_s,
-                              u"log:registered"_s}));
-        QVERIFY2(!rig.log.entries.join(u'|').contains("p a\"ss"_L1), qPrintable(rig.log.entries.join(u'|')));
-        QVERIFY(rig.journal.indexOf(u"host:timer1"_s) > third);
+        QVERIFY(run.wantStdOut && !run.wantStdErr);
+        QCOMPARE(rig.log.entries.mid(rig.log.entries.size() - 2),
+                 (QStringList{u"--host 127.0.0.1:5080  --username 100 --password ******"_s, u"registered\n"_s}));
     }
 
-    void placement_data()
-    {
-        QTest::addColumn<Settings>("stored");
-        QTest::addColumn<QList<double>>("expected"); // state, left, top, width, height
-        QTest::addColumn<bool>("applies");
-
-        QTest::newRow("defaults") << Settings() << QList<double>{0, 0, 0, 5745, 5220} << true;
-        QTest::newRow("stored, maximised") << Settings{{u"wstate"_s, u"2"_s}, {u"wleft"_s, u"1500"_s},
-                                                       {u"wtop"_s, u"750"_s}, {u"wwidth"_s, u"9000"_s},
-                                                       {u"wheight"_s, u"7000"_s}}
-                                           << QList<double>{2, 1500, 750, 9000, 7000} << true;
-        // Minimised when it closed: the design placement is kept.
-        QTest::newRow("wstate 1") << Settings{{u"wstate"_s, u"1"_s}, {u"wleft"_s, u"1500"_s}}
-                                  << QList<double>{1, 0, 0, 5745, 5220} << false;
-        // Text that is not a number falls back to its default instead of ending the program.
-        QTest::newRow("unusable text") << Settings{{u"wstate"_s, u"abc"_s}, {u"wleft"_s, u"12x"_s},
-                                                   {u"wtop"_s, u"300"_s},   {u"wwidth"_s, QString()},
-                                                   {u"wheight"_s, u"1e999"_s}}
-                                       << QList<double>{0, 0, 300, 5745, 5220} << true;
-    }
-
-    void placement()
-    {
-        QFETCH(Settings, stored);
-        QFETCH(QList<double>, expected);
-        QFETCH(bool, applies);
-        Rig rig;
-        rig.settings.values = stored;
-        rig.run();
-        const WindowPlacement& p = rig.host.placement;
-        QCOMPARE((QList<double>{double(p.state), p.leftTwips, p.topTwips, p.widthTwips, p.heightTwips}), expected);
-        QCOMPARE(p.applies(), applies);
-    }
-
-    void stationZeroForcedActiveInMemoryOnly()
+    void stationZeroShownButNotWritten()
     {
         Rig rig;
         ConfigRecord r = ConfigRecord::defaults();
@@ -303,27 +203,13 @@ private slots:
         r.ipAddress[0] = u"127.0.0.2"_s;
         const QByteArray before = rig.writeConfig(r);
         QVERIFY(!before.isEmpty());
-
         rig.start();
-        // The call sockets were opened while station 0 was still inactive.
-        QVERIFY(rig.journal.contains(u"host:callSockets"_s));
-        QCOMPARE(rig.record.active[0], qint16(0));
+        QCOMPARE(rig.record.active[0], qint16(0)); // the call sockets were opened while it was inactive
         rig.scheduler.runAll();
         QCOMPARE(rig.record.active[0], qint16(1));
-        QCOMPARE(rig.record.active[2], qint16(1));
         QFile f(ConfigFile::configPath(rig.dir.path()));
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), before);
-    }
-
-    void startTwiceRunsOnce()
-    {
-        Rig rig;
-        rig.start();
-        rig.startup->start();
-        rig.scheduler.runAll();
-        QCOMPARE(rig.engine.calls.count(u"init"_s), 1);
-        QCOMPARE(rig.journal.count(u"host:splash"_s), 1);
     }
 };
 
