@@ -11,7 +11,7 @@
 AboutBox::AboutBox(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
-    setObjectName(QStringLiteral("frmInfo"));
+    setObjectName(QStringLiteral("aboutBox"));
     setWindowTitle(QStringLiteral("  Info"));
     setFixedSize(Twips::toPx(4995, 2625));
     setFont(WindowFonts::dialogFont());
@@ -25,7 +25,7 @@ AboutBox::AboutBox(QWidget* parent)
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     auto* title = new QLabel(QStringLiteral("QZ7x0 Video Console"), this);
-    title->setObjectName(QStringLiteral("Label1"));
+    title->setObjectName(QStringLiteral("titleLabel"));
     title->setAlignment(Qt::AlignCenter);
     title->setAttribute(Qt::WA_TranslucentBackground);
     QFont titleFont(QStringLiteral("Palatino Linotype"));
@@ -40,7 +40,7 @@ AboutBox::AboutBox(QWidget* parent)
     title->setFont(titleFont);
 
     auto* version = new QLabel(QStringLiteral("v. 1.06"), this);
-    version->setObjectName(QStringLiteral("Label2"));
+    version->setObjectName(QStringLiteral("versionLabel"));
     QFont versionFont(QStringLiteral("Arial"));
     versionFont.setStyleHint(QFont::SansSerif);
     versionFont.setPointSizeF(12);
@@ -52,5 +52,5 @@ AboutBox::AboutBox(QWidget* parent)
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setGeometry(Twips::toPx(1950, 2025, 1290, 465));
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept); // saveAndClose
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }

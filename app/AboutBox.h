@@ -2,7 +2,7 @@
 
 #include <QDialog>
 
-/// frmInfo, "  Info": the about box over its picture, closed by "Ok".
+/// The about box, "  Info": the program's name and version over its picture, closed by "Ok".
 class AboutBox : public QDialog
 {
     Q_OBJECT

@@ -106,7 +106,7 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
     commandButton(CommandButton::Microphone)->hide();
 
     m_logo = new QLabel(this);
-    m_logo->setObjectName(QStringLiteral("Image2"));
+    m_logo->setObjectName(QStringLiteral("logo"));
     m_logo->setAlignment(Qt::AlignCenter);
     m_logo->setPixmap(Artwork::icon(QStringLiteral("app")).pixmap(QSize(48, 48), devicePixelRatioF()));
 

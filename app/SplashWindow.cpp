@@ -10,11 +10,11 @@
 SplashWindow::SplashWindow(QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
-    setObjectName(QStringLiteral("frmSplash"));
+    setObjectName(QStringLiteral("splash"));
     setFixedSize(Twips::toPx(2820, 990));
     setFont(WindowFonts::dialogFont());
     auto* label = new QLabel(QStringLiteral("Initialization..."), this);
-    label->setObjectName(QStringLiteral("Label1"));
+    label->setObjectName(QStringLiteral("splashLabel"));
     label->setGeometry(Twips::toPx(675, 375, 1890, 390));
 }
 

@@ -23,7 +23,7 @@ constexpr double kTabRowTwips = 360;
 const QColor kBlue(0x00, 0x00, 0xFF);
 
 // A label reaches up to its field; the design font's substitute runs wider
-// than the original, so the text gets all the room there is.
+// than the design font, so the text gets all the room there is.
 QLabel* addLabel(QWidget* parent, const QString& text, double left, double top, double right)
 {
     auto* label = new QLabel(text, parent);
@@ -58,7 +58,7 @@ ConfigDialog::ConfigDialog(ConfigRecord& record, QString configPath, QWidget* pa
         QMessageBox::warning(this, QStringLiteral("Configuration"), text);
     })
 {
-    setObjectName(QStringLiteral("frmConf"));
+    setObjectName(QStringLiteral("configDialog"));
     setWindowTitle(QStringLiteral("Configuration"));
     setFont(WindowFonts::dialogFont());
     setFixedSize(Twips::toPx(6165, 6600));

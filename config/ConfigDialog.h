@@ -12,7 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QTabWidget;
 
-/// frmConf, "Configuration": edits the console settings and stations 0 to 15.
+/// The configuration dialog, "Configuration": edits the console settings and stations 0 to 15.
 /// OK stores the fields into the shared record and rewrites qzp.cfg;
 /// "Annulla" discards the edits.
 class ConfigDialog : public QDialog

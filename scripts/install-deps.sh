@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(
-    build-essential cmake
+    build-essential cmake ninja-build
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
     qt6-svg-dev
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good

@@ -16,7 +16,7 @@ class ConsoleWindow;
 class ZoomFeed;
 struct ConfigRecord;
 
-/// The snapshot timer's pass (Timer1 tick): every active station's camera is
+/// The snapshot pass, one per tick of the snapshot timer: every active station's camera is
 /// fetched in index order, one fetch at a time and each to completion, the
 /// event loop served between stations. A picture goes to the station's tile
 /// and, for the zoomed station, to the zoom window (the same image, decoded
@@ -56,7 +56,7 @@ public:
     /// What every 120th pass runs before it ends (unset: nothing).
     void setSocketReopen(SocketReopen reopen) { m_reopen = std::move(reopen); }
 
-    /// The Timer1 tick: starts a pass unless one is running or the poller is stopped.
+    /// The snapshot timer's tick: starts a pass unless one is running or the poller is stopped.
     void startPass();
 
     /// For shutdown: no pass starts any more; a running pass ends at its next

@@ -9,9 +9,9 @@ class Logger;
 class RingPlayer;
 class Scheduler;
 
-/// The ring tone of an incoming call, played by the main window's player
-/// (MMControl1): started once per call, played again each time
-/// it ends while callState is 1, otherwise left to finish. A file or audio
+/// The ring tone of an incoming call: started once per call, played again
+/// each time it ends while the call rings (callState 1), otherwise left to
+/// finish. A file or audio
 /// output that cannot ring leaves the call handling untouched and silent, with
 /// one log entry per ring saying why.
 class RingTone : public QObject
