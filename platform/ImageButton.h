@@ -19,7 +19,6 @@ public:
     void setImage(const QIcon& icon, int iconSizePx);
     /// Where the layout puts the button; the pressed offset comes on top.
     void setBaseGeometry(const QRect& rect);
-    QRect baseGeometry() const { return m_base; }
     bool isPressed() const { return m_pressCount > 0; }
 
     /// The pressed look without a press: when another window forwards its own

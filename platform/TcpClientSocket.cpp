@@ -38,11 +38,6 @@ void TcpClientSocket::close()
     m_socket->abort();
 }
 
-bool TcpClientSocket::isConnected() const
-{
-    return m_socket->state() == QAbstractSocket::ConnectedState;
-}
-
 bool TcpClientSocket::isIdle() const
 {
     return m_socket->state() == QAbstractSocket::UnconnectedState;

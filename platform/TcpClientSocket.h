@@ -22,7 +22,6 @@ public:
     /// without a host fails through errorOccurred, never by throwing.
     void connectToRemote();
     void close();
-    bool isConnected() const;
     bool isIdle() const;
     /// Hands data to the connection at once (as far as the kernel takes it),
     /// so a close() soon after does not drop it.

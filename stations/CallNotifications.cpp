@@ -90,7 +90,6 @@ void CallNotifications::reopenNext()
             m_reopenDone = nullptr;
             done();
         }
-        emit reopenFinished();
         return;
     }
     const int station = m_reopenNext++;

@@ -52,10 +52,6 @@ public:
     /// The calling flag of station (1 between its "CALL" and its "END").
     int callingFlag(int station) const { return m_calling.at(station); }
 
-signals:
-    /// A reopen ended (its done has been called).
-    void reopenFinished();
-
 private:
     void callStep(int station);
     void endStep(int station);
