@@ -66,6 +66,10 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
     m_window = new MainWindowAdapter(*m_mainWindow, *m_zoom, *m_trayIcon, *m_scheduler, m_state,
                                      Artwork::icon(QStringLiteral("app")), this);
     connect(m_mainWindow.get(), &MainWindow::firstActivated, this, &ConsoleApplication::closeSplash);
+    connect(m_instanceLock.get(), &InstanceLock::activationRequested, this, [this]() {
+        if (m_startup->isFinished() && m_state.exiting == 0)
+            m_window->bringToFront();
+    });
 
     StartupContext context{
         m_record,
@@ -76,7 +80,13 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
         *m_settings,
         *m_scheduler,
         m_programDir,
-        [this]() { return m_instanceLock->tryAcquire(); },
+        [this]() {
+            if (m_instanceLock->tryAcquire())
+                return true;
+            // The operator started the console again: bring the running one to the front.
+            m_instanceLock->activateRunningInstance();
+            return false;
+        },
         // The scratch directory is the system's temporary directory (TMPDIR or /tmp).
         []() { QDir().mkpath(QDir::tempPath()); },
     };

@@ -110,6 +110,18 @@ void MainWindowAdapter::restoreFromTray()
     m_state.inTray = 0;
 }
 
+void MainWindowAdapter::bringToFront()
+{
+    if (m_state.inTray != 0) {
+        restoreFromTray();
+        return;
+    }
+    m_window.setWindowState((m_window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    m_window.show();
+    m_window.raise();
+    m_window.activateWindow();
+}
+
 void MainWindowAdapter::bringBackForCall()
 {
     if (m_state.inTray == 0)

@@ -52,6 +52,8 @@ public:
     bool minimizeToTray();
     /// Back from the tray: normal state (laid out), shown, icon removed.
     void restoreFromTray();
+    /// Shown in front of the other windows, out of the tray or the task bar.
+    void bringToFront();
     bool isFading() const { return m_fadeAlpha >= 0; }
 
 private:

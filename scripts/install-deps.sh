@@ -12,7 +12,7 @@ PACKAGES=(
     pulseaudio pulseaudio-utils
     xvfb xauth xdotool trayer x11-utils openbox
     imagemagick libjpeg-turbo-progs sox fonts-dejavu-core fonts-urw-base35
-    procps
+    procps desktop-file-utils dpkg-dev
 )
 
 missing=()
