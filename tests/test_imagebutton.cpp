@@ -2,95 +2,64 @@
 // and the always-on-top band keeping a window where it was.
 
 #include "ImageButton.h"
-#include "Twips.h"
 #include "WindowStyling.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 
-namespace {
-
-/// A shown window with one button at 40, 50.
-struct Pad
-{
-    QWidget parent;
-    ImageButton* button = new ImageButton(&parent);
-    QSignalSpy released{button, &ImageButton::released};
-
-    Pad()
-    {
-        parent.resize(300, 200);
-        button->setBaseGeometry(QRect(40, 50, 32, 32));
-        parent.show();
-    }
-};
-
-} // namespace
+using namespace Qt::StringLiterals;
 
 class TestImageButton : public QObject
 {
     Q_OBJECT
 private slots:
-    void pressMovesAndReleaseActs_data()
+    void pressedLook_data()
     {
+        // Steps: p/r/d press, release, double-click (left button, or the row's), m move the button to
+        // 100, 120 (a resize lays out while it is held), l/u the look forwarded from the zoom window.
         QTest::addColumn<Qt::MouseButton>("button");
-        QTest::newRow("left") << Qt::LeftButton;
-        QTest::newRow("right") << Qt::RightButton;
-        QTest::newRow("middle") << Qt::MiddleButton;
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QList<QPoint>>("places"); // after each step
+        QTest::addColumn<int>("released");
+        const QPoint down(42, 52), up(40, 50); // 30 twips right and down
+        QTest::newRow("left click") << Qt::LeftButton << u"pr"_s << QList<QPoint>{down, up} << 1;
+        QTest::newRow("right click") << Qt::RightButton << u"pr"_s << QList<QPoint>{down, up} << 1;
+        QTest::newRow("middle click") << Qt::MiddleButton << u"pr"_s << QList<QPoint>{down, up} << 1;
+        QTest::newRow("double-click ends where it started") << Qt::LeftButton << u"prdr"_s
+                                                            << QList<QPoint>{down, up, down, up} << 2;
+        QTest::newRow("laid out while held") << Qt::LeftButton << u"pmr"_s
+                                             << QList<QPoint>{down, {102, 122}, {100, 120}} << 1;
+        QTest::newRow("forwarded look acts not") << Qt::LeftButton << u"luu"_s << QList<QPoint>{down, up, up} << 0;
     }
 
-    void pressMovesAndReleaseActs()
+    void pressedLook()
     {
         QFETCH(Qt::MouseButton, button);
-        Pad pad;
-        QVERIFY(QTest::qWaitForWindowExposed(&pad.parent));
-        QCOMPARE(Twips::toPx(30), 2);
-        QTest::mousePress(pad.button, button, {}, QPoint(10, 10));
-        QCOMPARE(pad.button->pos(), QPoint(42, 52));
-        QVERIFY(pad.button->isPressed());
-        QCOMPARE(pad.released.count(), 0);
-        QTest::mouseRelease(pad.button, button, {}, QPoint(10, 10));
-        QCOMPARE(pad.button->pos(), QPoint(40, 50));
-        QCOMPARE(pad.released.count(), 1);
-        QVERIFY(!pad.button->isPressed());
-    }
-
-    void doubleClickEndsWhereItStarted()
-    {
-        Pad pad;
-        QVERIFY(QTest::qWaitForWindowExposed(&pad.parent));
-        // Down, up, double-click, up: the offsets cancel.
-        QTest::mousePress(pad.button, Qt::LeftButton, {}, QPoint(5, 5));
-        QTest::mouseRelease(pad.button, Qt::LeftButton, {}, QPoint(5, 5));
-        QTest::mouseDClick(pad.button, Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(pad.button->pos(), QPoint(42, 52));
-        QTest::mouseRelease(pad.button, Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(pad.button->pos(), QPoint(40, 50));
-        QCOMPARE(pad.released.count(), 2);
-    }
-
-    void layoutWhilePressedKeepsOffsetOnNewPlace()
-    {
-        Pad pad;
-        QTest::mousePress(pad.button, Qt::LeftButton, {}, QPoint(5, 5));
-        pad.button->setBaseGeometry(QRect(100, 120, 32, 32)); // a resize lays out while the button is held
-        QCOMPARE(pad.button->pos(), QPoint(102, 122));
-        QTest::mouseRelease(pad.button, Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(pad.button->pos(), QPoint(100, 120)); // no drift from the earlier place
-    }
-
-    void forwardedLookActsNot()
-    {
-        // The zoom window's press shows on the tile's button too; the tile's own action does not run.
-        Pad pad;
-        pad.button->pressLook();
-        QCOMPARE(pad.button->geometry(), QRect(42, 52, 32, 32));
-        QVERIFY(pad.button->isPressed());
-        pad.button->releaseLook();
-        QCOMPARE(pad.button->geometry(), QRect(40, 50, 32, 32));
-        pad.button->releaseLook(); // at rest: nothing to undo
-        QCOMPARE(pad.button->geometry(), QRect(40, 50, 32, 32));
-        QCOMPARE(pad.released.count(), 0);
+        QFETCH(QString, steps);
+        QFETCH(QList<QPoint>, places);
+        QFETCH(int, released);
+        QWidget parent;
+        parent.resize(300, 200);
+        auto* b = new ImageButton(&parent);
+        b->setBaseGeometry(QRect(40, 50, 32, 32));
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        QSignalSpy releases(b, &ImageButton::released);
+        QSignalSpy presses(b, &ImageButton::pressed);
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            switch (steps.at(i).toLatin1()) {
+            case 'p': QTest::mousePress(b, button, {}, QPoint(5, 5)); break;
+            case 'r': QTest::mouseRelease(b, button, {}, QPoint(5, 5)); break;
+            case 'd': QTest::mouseDClick(b, button, {}, QPoint(5, 5)); break;
+            case 'm': b->setBaseGeometry(QRect(100, 120, 32, 32)); break;
+            case 'l': b->pressLook(); break;
+            case 'u': b->releaseLook(); break;
+            }
+            QCOMPARE(b->pos(), places.at(i));
+            QCOMPARE(b->isPressed(), places.at(i) != QPoint(40, 50) && places.at(i) != QPoint(100, 120));
+        }
+        QCOMPARE(releases.count(), released);
+        QCOMPARE(presses.count(), steps.count(u'p') + steps.count(u'd'));
     }
 
     void topmostKeepsPlaceAndVisibility()
@@ -101,20 +70,16 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect before = window.geometry();
         for (bool onTop : {true, false}) {
-            WindowStyling::SetTopmost(&window, onTop);
-            QCOMPARE(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint), onTop);
-            QVERIFY(window.isVisible());
+            WindowStyling::setTopmost(&window, onTop);
+            QVERIFY(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint) == onTop && window.isVisible());
             QCOMPARE(window.geometry(), before);
         }
-        // A hidden window stays hidden.
-        window.hide();
-        WindowStyling::SetTopmost(&window, true);
-        QVERIFY(!window.isVisible());
-        QVERIFY(window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-
-        WindowStyling::SetTransparency(&window, 150);
+        window.hide(); // a hidden window (the main window in the tray) stays hidden
+        WindowStyling::setTopmost(&window, true);
+        QVERIFY(!window.isVisible() && window.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        WindowStyling::setTransparency(&window, 150);
         QVERIFY(qAbs(window.windowOpacity() - 150 / 255.0) < 0.01);
-        WindowStyling::SetTransparency(&window, 999);
+        WindowStyling::setTransparency(&window, 999);
         QCOMPARE(window.windowOpacity(), 1.0);
     }
 };

@@ -1,5 +1,6 @@
-// The main window's tiles on real widgets: visibility, places from the layout,
-// captions, the "No image available" label, telephone images.
+// The main window's tiles on real widgets: visibility, places from the layout, captions, the
+// "No image available" label, telephone images and picture clicks. Minimising into the tray is the
+// adapter's (test_mainwindowadapter).
 
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
@@ -9,7 +10,10 @@
 #include "Twips.h"
 
 #include <QLabel>
+#include <QSignalSpy>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 class TestMainWindow : public QObject
 {
@@ -20,74 +24,40 @@ private slots:
         ConfigRecord record;
         for (int i : {0, 1, 2, 3}) {
             record.active[i] = 1;
-            record.description[i] = QStringLiteral("Door %1").arg(i);
+            record.description[i] = u"Door %1"_s.arg(i);
         }
         ConsoleState state;
         MainWindow w(record, state);
+        QCOMPARE(w.windowTitle(), u"QZ Video Console v. 1.06 - Varelia"_s);
         w.resize(600, 466);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         w.layOut();
-        for (int i = 0; i < 16; ++i) {
-            QCOMPARE(w.imgCam(i)->isVisible(), i < 4);
-            QCOMPARE(w.cmdLock(i)->isVisible(), i < 4);
-        }
+        for (int i = 0; i < 16; ++i)
+            QCOMPARE(w.pictureView(i)->isVisible() && w.lockButton(i)->isVisible(), i < 4);
         const QRect frame = w.frameGeometry();
         const double W = (Twips::fromPx(frame.width()) - 1300) / 2;
         const double H = (Twips::fromPx(frame.height()) - 700) / 2;
-        QCOMPARE(w.imgCam(3)->geometry(), Twips::toPx(W + 60, H + 60, W, H));
-        QCOMPARE(w.lblVarco(2)->text(), QStringLiteral("Door 2"));
+        QCOMPARE(w.pictureView(3)->geometry(), Twips::toPx(W + 60, H + 60, W, H));
+        QCOMPARE(w.captionLabel(2)->text(), u"Door 2"_s);
         // Every active tile says "No image available" until its first picture.
-        QVERIFY(w.lblImage(1)->isVisible());
+        QVERIFY(w.noImageLabel(1)->isVisible());
         w.setNoImageShown(1, false);
-        QVERIFY(!w.lblImage(1)->isVisible());
+        QVERIFY(!w.noImageLabel(1)->isVisible());
 
-        QImage picture(64, 48, QImage::Format_RGB32);
-        picture.fill(Qt::red);
-        w.setStationPicture(1, picture);
-        QCOMPARE(w.stationPicture(1), picture);
-        w.setTelImage(1, QStringLiteral("tel_v"));
-        QCOMPARE(w.telImage(1), QStringLiteral("tel_v"));
-        QVERIFY(!w.cmdTel(1)->pixmap().isNull());
-    }
+        w.setTelephoneImage(1, u"tel_v"_s);
+        QCOMPARE(w.telephoneImage(1), u"tel_v"_s);
+        QVERIFY(!w.telephoneButton(1)->pixmap().isNull());
+        QSignalSpy clicked(&w, &MainWindow::pictureClicked);
+        QTest::mouseClick(w.pictureView(3), Qt::LeftButton);
+        QCOMPARE(clicked, (QList<QList<QVariant>>{{3}}));
 
-    void newlyActivatedStationShowsAtOnce()
-    {
-        ConfigRecord record = ConfigRecord::defaults();
-        ConsoleState state;
-        MainWindow w(record, state);
-        QCOMPARE(w.windowTitle(), QStringLiteral("QZ Video Console v. 1.06 - Varelia"));
-        QCOMPARE(w.palette().color(QPalette::Window), QColor(0x40, 0x40, 0x40));
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // A station activated by the dialog's OK shows at the next pass, captioned, without a picture yet.
+        record.active[9] = 1;
+        record.description[9] = u"Garage"_s;
         w.layOut();
-        QVERIFY(!w.imgCam(1)->isVisible());
-        record.active[1] = 1; // as the dialog's OK does
-        record.description[1] = QStringLiteral("Garage");
-        w.layOut();
-        QVERIFY(w.imgCam(1)->isVisible());
-        QVERIFY(w.lblImage(1)->isVisible());
-        QCOMPARE(w.lblVarco(1)->text(), QStringLiteral("Garage"));
-    }
-
-    void minimiseHandsToTrayInsteadOfLayout()
-    {
-        ConfigRecord record = ConfigRecord::defaults();
-        ConsoleState state;
-        MainWindow w(record, state);
-        int handed = 0;
-        w.setMinimizeHandler([&]() {
-            ++handed;
-            state.inTray = 1;
-            return true;
-        });
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        w.setWindowState(Qt::WindowMinimized);
-        QTRY_COMPARE(handed, 1);
-        // In the tray: later passes lay out as usual and do not hand over again.
-        w.layOut();
-        QCOMPARE(handed, 1);
+        QVERIFY(w.pictureView(9)->isVisible() && w.noImageLabel(9)->isVisible());
+        QCOMPARE(w.captionLabel(9)->text(), u"Garage"_s);
     }
 };
 

@@ -4,7 +4,7 @@
 #include "FakeScheduler.h"
 #include "RecordingLogger.h"
 #include "RelayCommander.h"
-#include "support/StationSimulator.h"
+#include "StationSimulator.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -15,28 +15,21 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// This test's own stations and ports.
 constexpr int kFirst = 150; // 127.0.0.150 ...
-constexpr int kCount = 4;
 constexpr quint16 kRelayPort = 16100;
 
-enum Station : int
-{
-    Plain, Other, Hold, Refuse
-};
+// Hold keeps every relay connection open, Refuse listens on no relay port.
+enum Station : int { Plain, Hold, Refuse, kCount };
 
-QString address(int station)
+QString address(int station) { return StationSimulator::address(kFirst, station); }
+
+/// The simulator's line for a relay connection of station that ended with bytes.
+QString relayLine(int station, const QString& bytes)
 {
-    return StationSimulator::address(kFirst, station);
+    return u"relay %1 %2 %3"_s.arg(station).arg(address(station), bytes);
 }
 
-QRegularExpression relayLine(int station, const QString& bytes)
-{
-    QString line = u"relay %1 %2"_s.arg(station).arg(address(station));
-    if (!bytes.isEmpty())
-        line += u' ' + bytes;
-    return QRegularExpression(u'^' + QRegularExpression::escape(line) + u'$');
-}
+using Calls = QList<QList<QVariant>>; // station, command
 
 } // namespace
 
@@ -47,12 +40,10 @@ class TestRelayCommander : public QObject
 private slots:
     void initTestCase()
     {
-        const QStringList args{u"--first"_s,      QString::number(kFirst), u"--count"_s,     QString::number(kCount),
-                               u"--http-port"_s,  u"18181"_s,              u"--call-port"_s, u"16101"_s,
-                               u"--relay-port"_s, QString::number(kRelayPort),
-                               u"--mode"_s,       u"%1=relayhold"_s.arg(Hold),
-                               u"--mode"_s,       u"%1=relayrefuse"_s.arg(Refuse)};
-        m_sim = std::make_unique<StationSimulator>(args);
+        m_sim = std::make_unique<StationSimulator>(QStringList{
+            u"--first"_s, QString::number(kFirst), u"--count"_s, QString::number(kCount), u"--http-port"_s,
+            u"18181"_s, u"--call-port"_s, u"16101"_s, u"--relay-port"_s, QString::number(kRelayPort), u"--mode"_s,
+            u"%1=relayhold"_s.arg(Hold), u"--mode"_s, u"%1=relayrefuse"_s.arg(Refuse)});
         QVERIFY2(m_sim->isReady(), qPrintable(m_sim->errorString()));
     }
 
@@ -66,23 +57,19 @@ private slots:
             m_record.param(ConfigRecord::kLightRelayParam, i) = 10;
         }
         m_log.entries.clear();
+        m_from = m_sim->lineCount();
     }
 
     void stationReceivesCommand_data()
     {
         QTest::addColumn<int>("relay"); // 1 lock, 2 light
         QTest::addColumn<int>("seconds");
-        QTest::addColumn<QString>("bytes");
-        // The relay number, then the last two characters of "00" and the time.
-        const int times[] = {1, 5, 10, 99, 123, -5, 0};
-        const char* lockBytes[] = {"101", "105", "110", "199", "123", "1-5", "100"};
-        for (int k = 0; k < 7; ++k)
-            QTest::addRow("lock %d", times[k]) << 1 << times[k] << QString::fromLatin1(lockBytes[k]);
-        QTest::newRow("light 10") << 2 << 10 << u"210"_s;
-        QTest::newRow("light 100 cut to 00") << 2 << 100 << u"200"_s;
-        QTest::newRow("light -123") << 2 << -123 << u"223"_s;
-        QTest::newRow("lock 32767") << 1 << 32767 << u"167"_s;
-        QTest::newRow("light -32768") << 2 << -32768 << u"268"_s;
+        QTest::addColumn<QString>("bytes"); // the relay number, then the last two characters of "00" and the time
+        const std::tuple<int, int, const char*> rows[] = {{1, 1, "101"},   {1, 10, "110"},   {1, 123, "123"},
+                                                          {1, -5, "1-5"},  {1, 0, "100"},    {1, 32767, "167"},
+                                                          {2, 100, "200"}, {2, -123, "223"}, {2, -32768, "268"}};
+        for (const auto& [relay, seconds, bytes] : rows)
+            QTest::addRow("relay %d, %d s", relay, seconds) << relay << seconds << QString::fromLatin1(bytes);
     }
 
     void stationReceivesCommand()
@@ -91,205 +78,124 @@ private slots:
         QFETCH(int, seconds);
         QFETCH(QString, bytes);
         QCOMPARE(RelayCommander::relayCommand(relay, qint16(seconds)), bytes);
-
-        const int param = relay == 1 ? ConfigRecord::kLockRelayParam : ConfigRecord::kLightRelayParam;
-        m_record.param(param, Plain) = qint16(seconds);
+        m_record.param(relay == 1 ? ConfigRecord::kLockRelayParam : ConfigRecord::kLightRelayParam, Plain) =
+            qint16(seconds);
         RelayCommander relays(m_record, m_log, m_scheduler, kRelayPort);
         QSignalSpy sent(&relays, &RelayCommander::commandSent);
-        const int from = m_sim->lineCount();
-        if (relay == 1)
-            relays.cmdLock_MouseUp(Plain);
-        else
-            relays.cmdLight_MouseUp(Plain);
-        QVERIFY(m_sim->waitForLine(relayLine(Plain, bytes), 5000, from));
-        QCOMPARE(sent.count(), 1);
-        QCOMPARE(sent.at(0), (QList<QVariant>{int(Plain), bytes}));
-        // The station closed the connection: the socket is free for the next command.
-        QVERIFY(waitIdle(relays));
+        relay == 1 ? relays.openDoor(Plain) : relays.switchLight(Plain);
+        QCOMPARE(m_log.entries, QStringList{relay == 1 ? u"rel\u00e8 1"_s : u"rel\u00e8 2"_s});
+        QVERIFY(waitForLine(relayLine(Plain, bytes)));
+        QCOMPARE(sent, (Calls{{int(Plain), bytes}}));
+        QVERIFY(waitIdle(relays)); // the station closed the connection: the socket is free
     }
 
     void quickReleasesNeverCross_data()
     {
+        // When the second release comes: while the first connection is still being set up, once its command
+        // is out (the station holds the connection), or in the very event that sent it.
+        QTest::addColumn<int>("when");
         QTest::addColumn<bool>("secondIsLight");
-        QTest::addColumn<bool>("waitForFirstSend");
-        QTest::newRow("lock, lock at once") << false << false;
-        QTest::newRow("lock, light at once") << true << false;
-        QTest::newRow("lock, lock once the first is out") << false << true;
-        QTest::newRow("lock, light once the first is out") << true << true;
+        QTest::newRow("lock, lock at once") << 0 << false;
+        QTest::newRow("lock, light at once") << 0 << true;
+        QTest::newRow("lock, lock once the first is out") << 1 << false;
+        QTest::newRow("lock, light once the first is out") << 1 << true;
+        QTest::newRow("lock, lock from the send") << 2 << false;
     }
 
     void quickReleasesNeverCross()
     {
+        QFETCH(int, when);
         QFETCH(bool, secondIsLight);
-        QFETCH(bool, waitForFirstSend);
-
-        m_record.param(ConfigRecord::kLockRelayParam, Plain) = 11;
-        m_record.param(ConfigRecord::kLockRelayParam, Other) = 22;
-        m_record.param(ConfigRecord::kLightRelayParam, Other) = 33;
-        const QString first = u"111"_s;
-        const QString second = secondIsLight ? u"233"_s : u"122"_s;
+        m_record.param(ConfigRecord::kLockRelayParam, Hold) = 11;
+        m_record.param(ConfigRecord::kLockRelayParam, Plain) = 22;
+        m_record.param(ConfigRecord::kLightRelayParam, Plain) = 33;
+        const QString first = u"111"_s, second = secondIsLight ? u"233"_s : u"122"_s;
         RelayCommander relays(m_record, m_log, m_scheduler, kRelayPort);
         QSignalSpy sent(&relays, &RelayCommander::commandSent);
         QSignalSpy dropped(&relays, &RelayCommander::commandDropped);
-
-        const int from = m_sim->lineCount();
-        for (int round = 0; round < 5; ++round) {
-            relays.cmdLock_MouseUp(Plain);
-            if (waitForFirstSend)
-                QTRY_COMPARE(sent.count(), 2 * round + 1); // each round sends two when the first is out
-            if (secondIsLight)
-                relays.cmdLight_MouseUp(Other);
-            else
-                relays.cmdLock_MouseUp(Other);
-            QVERIFY(waitIdle(relays));
-        }
-        // Every relay connection has ended and been reported by the simulator.
-        QTRY_VERIFY_WITH_TIMEOUT(m_sim->status(Plain).contains(u" relayconns=0 "_s)
-                                     && m_sim->status(Other).contains(u" relayconns=0 "_s), 5000);
-
-        // Each station got nothing but its own command.
-        const QStringList lines = m_sim->lines().mid(from);
-        int plainCommands = 0;
-        int otherCommands = 0;
-        for (const QString& line : lines) {
-            if (relayLine(Plain, first).match(line).hasMatch())
-                ++plainCommands;
-            else if (relayLine(Other, second).match(line).hasMatch())
-                ++otherCommands;
-            else if (line.startsWith(u"relay "_s))
-                QVERIFY2(relayLine(Plain, QString()).match(line).hasMatch()
-                             || relayLine(Other, QString()).match(line).hasMatch(),
-                         qPrintable(u"unexpected relay bytes: "_s + line));
-        }
-        if (waitForFirstSend) {
-            // The first command was out: the second release goes ahead with its own.
-            QCOMPARE(plainCommands, 5);
-            QCOMPARE(otherCommands, 5);
-            QCOMPARE(dropped.count(), 0);
-        } else {
-            // Still connecting: the second release cut the first short and dropped both.
-            QCOMPARE(sent.count(), 0);
-            QCOMPARE(plainCommands + otherCommands, 0);
-            QCOMPARE(dropped.count(), 10);
-            for (const QList<QVariant>& args : dropped)
-                QVERIFY(args.at(1).toString() == first || args.at(1).toString() == second);
-        }
-        for (const QList<QVariant>& args : sent) {
-            const int station = args.at(0).toInt();
-            QCOMPARE(args.at(1).toString(), station == Plain ? first : second);
-        }
-
-        // The socket is free again: the next release goes through.
-        const int later = m_sim->lineCount();
-        relays.cmdLock_MouseUp(Other);
-        QVERIFY(m_sim->waitForLine(relayLine(Other, u"122"_s), 5000, later));
-        // Every release is logged, sent or not.
-        QCOMPARE(m_log.entries.size(), 11);
-        QCOMPARE(m_log.entries.first(), u"rel\u00e8 1"_s);
-        QCOMPARE(m_log.entries.count(u"rel\u00e8 2"_s), secondIsLight ? 5 : 0);
-    }
-
-    void heldConnectionDoesNotBlockNextRelease()
-    {
-        m_record.param(ConfigRecord::kLockRelayParam, Hold) = 5;
-        m_record.param(ConfigRecord::kLockRelayParam, Plain) = 7;
-        RelayCommander relays(m_record, m_log, m_scheduler, kRelayPort);
-        QSignalSpy sent(&relays, &RelayCommander::commandSent);
-
-        const int from = m_sim->lineCount();
-        relays.cmdLock_MouseUp(Hold);
-        QTRY_COMPARE(sent.count(), 1);
-        QTRY_VERIFY(m_sim->status(Hold).contains(u" relayconns=1 "_s));
-        QVERIFY(!relays.isIdle()); // the station keeps the connection open
-
-        relays.cmdLock_MouseUp(Plain);
-        QVERIFY(m_sim->waitForLine(relayLine(Plain, u"107"_s), 5000, from));
-        // The held connection was closed with its own command delivered.
-        QVERIFY(m_sim->waitForLine(relayLine(Hold, u"105"_s), 5000, from));
-        QCOMPARE(sent.count(), 2);
-        QVERIFY(waitIdle(relays));
-    }
-
-    void releaseRightAfterSendKeepsTheCommand()
-    {
-        // The next release comes in the very event that sent the first command: closing the
-        // first connection then must not lose what it had just been handed.
-        m_record.param(ConfigRecord::kLockRelayParam, Hold) = 44;
-        m_record.param(ConfigRecord::kLockRelayParam, Plain) = 55;
-        RelayCommander relays(m_record, m_log, m_scheduler, kRelayPort);
-        connect(&relays, &RelayCommander::commandSent, this, [&relays](int station) {
-            if (station == Hold)
-                relays.cmdLock_MouseUp(Plain);
+        const auto releaseSecond = [&] { secondIsLight ? relays.switchLight(Plain) : relays.openDoor(Plain); };
+        connect(&relays, &RelayCommander::commandSent, this, [&](int station) {
+            if (station == Hold && when == 2)
+                releaseSecond();
         });
-        const int from = m_sim->lineCount();
-        relays.cmdLock_MouseUp(Hold);
-        QVERIFY(m_sim->waitForLine(relayLine(Plain, u"155"_s), 5000, from));
-        QVERIFY(m_sim->waitForLine(relayLine(Hold, u"144"_s), 5000, from));
-        QVERIFY(waitIdle(relays));
+        QStringList expected;
+        for (int round = 0; round < 5; ++round) {
+            relays.openDoor(Hold);
+            if (when == 1) {
+                QTRY_COMPARE(sent.count(), 2 * round + 1);
+                QVERIFY(!relays.isIdle());
+            }
+            if (when != 2)
+                releaseSecond();
+            QVERIFY(waitIdle(relays));
+            if (when != 0)
+                expected << relayLine(Hold, first) << relayLine(Plain, second);
+        }
+        // Each station got nothing but its own command: once the first is out, its connection is closed
+        // and the second goes ahead; while it still connects, the second cuts it short and both are dropped.
+        QTRY_VERIFY(m_sim->status(Hold).contains(u" relayconns=0 "_s));
+        QStringList lines = m_sim->lines().mid(m_from).filter(QRegularExpression(u"^relay \\d+ \\S+ "_s));
+        lines.sort();
+        expected.sort();
+        QCOMPARE(lines, expected);
+        QCOMPARE(dropped.count(), when == 0 ? 10 : 0);
+        for (const QSignalSpy* spy : {&sent, &dropped}) {
+            for (const QList<QVariant>& args : *spy)
+                QCOMPARE(args.at(1).toString(), args.at(0).toInt() == Hold ? first : second);
+        }
+        // Every release was logged, sent or not, and the socket is free again.
+        QCOMPARE(m_log.entries.size(), 10);
+        QCOMPARE(m_log.entries.count(u"rel\u00e8 2"_s), secondIsLight ? 5 : 0);
+        m_from = m_sim->lineCount();
+        relays.openDoor(Plain);
+        QVERIFY(waitForLine(relayLine(Plain, u"122"_s)));
     }
 
-    void unreachableStationFreesTheSocket_data()
+    void droppedCommandFreesTheSocket_data()
     {
         QTest::addColumn<QString>("host");
-        QTest::newRow("refused") << address(Refuse);
-        QTest::newRow("empty address") << QString();
+        QTest::addColumn<bool>("timeOut"); // the connect time-out falls due before the refusal arrives
+        QTest::newRow("refused") << address(Refuse) << false;
+        QTest::newRow("empty address") << QString() << false;
+        QTest::newRow("connect time-out") << address(Refuse) << true;
     }
 
-    void unreachableStationFreesTheSocket()
+    void droppedCommandFreesTheSocket()
     {
         QFETCH(QString, host);
+        QFETCH(bool, timeOut);
         m_record.ipAddress[Refuse] = host;
-        RelayCommander relays(m_record, m_log, m_scheduler, kRelayPort);
-        QSignalSpy dropped(&relays, &RelayCommander::commandDropped);
-        relays.cmdLight_MouseUp(Refuse);
-        QCOMPARE(m_log.entries, QStringList{u"rel\u00e8 2"_s}); // logged all the same
-        QTRY_COMPARE(dropped.count(), 1);
-        QCOMPARE(dropped.at(0).at(0).toInt(), int(Refuse));
-        QCOMPARE(dropped.at(0).at(1).toString(), u"210"_s);
-        QVERIFY(relays.isIdle());
-
-        const int from = m_sim->lineCount();
-        relays.cmdLight_MouseUp(Plain);
-        QVERIFY(m_sim->waitForLine(relayLine(Plain, u"210"_s), 5000, from));
-    }
-
-    void connectTimeOutDropsCommand()
-    {
-        FakeScheduler scheduler;
-        RelayCommander relays(m_record, m_log, scheduler, kRelayPort);
+        FakeScheduler fake;
+        RelayCommander relays(m_record, m_log, timeOut ? static_cast<Scheduler&>(fake) : m_scheduler, kRelayPort);
         QSignalSpy sent(&relays, &RelayCommander::commandSent);
         QSignalSpy dropped(&relays, &RelayCommander::commandDropped);
-
-        // The time-out falls due before the connection is up.
-        relays.cmdLock_MouseUp(Plain);
-        QCOMPARE(scheduler.delays, QList<int>{RelayCommander::kConnectTimeoutMs});
-        scheduler.runAll();
-        QCOMPARE(dropped.count(), 1);
+        relays.switchLight(Refuse);
+        QCOMPARE(m_log.entries, QStringList{u"rel\u00e8 2"_s}); // logged all the same
+        QCOMPARE(fake.delays, timeOut ? QList<int>{RelayCommander::kConnectTimeoutMs} : QList<int>{});
+        fake.runAll();
+        QTRY_COMPARE(dropped, (Calls{{int(Refuse), u"210"_s}}));
         QVERIFY(relays.isIdle());
-
-        // A time-out of an earlier connection does not touch the next one.
-        const int from = m_sim->lineCount();
-        relays.cmdLock_MouseUp(Plain);
+        relays.switchLight(Plain);
         QTRY_COMPARE(sent.count(), 1);
-        QVERIFY(m_sim->waitForLine(relayLine(Plain, u"101"_s), 5000, from));
-        scheduler.runAll();
+        fake.runAll(); // time-outs of this and the earlier connection, due after the send: no effect
+        QVERIFY(waitForLine(relayLine(Plain, u"210"_s)));
         QCOMPARE(dropped.count(), 1);
         QVERIFY(waitIdle(relays));
     }
 
 private:
-    bool waitIdle(RelayCommander& relays, int timeoutMs = 5000);
+    static bool waitIdle(RelayCommander& relays) { return QTest::qWaitFor([&] { return relays.isIdle(); }, 5000); }
+    bool waitForLine(const QString& line)
+    {
+        return m_sim->waitForLine(QRegularExpression(u'^' + QRegularExpression::escape(line) + u'$'), 5000, m_from);
+    }
 
     std::unique_ptr<StationSimulator> m_sim;
     ConfigRecord m_record;
     RecordingLogger m_log;
     QtScheduler m_scheduler;
+    int m_from = 0;
 };
-
-bool TestRelayCommander::waitIdle(RelayCommander& relays, int timeoutMs)
-{
-    return QTest::qWaitFor([&relays] { return relays.isIdle(); }, timeoutMs);
-}
 
 QTEST_MAIN(TestRelayCommander)
 #include "test_relaycommander.moc"

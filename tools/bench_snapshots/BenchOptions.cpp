@@ -1,8 +1,6 @@
 #include "BenchOptions.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
-#include <QDir>
 #include <QRegularExpression>
 
 #include <cstdio>
@@ -10,7 +8,7 @@
 namespace {
 
 const char* const kDescription = R"(Measures the console's snapshot path (main window, SnapshotClient, SnapshotPoller on its
-500 ms Timer1, call sockets) in this process against qz-stationsim run as a child process with
+500 ms snapshot timer, call sockets) in this process against qz-stationsim run as a child process with
 16 stations on 127.0.0.(FIRST)..(FIRST+15). Runs:
   a  16 stations serving 640 x 480 JPEGs
   b  16 stations serving 1920 x 1080 JPEGs (the simulator pre-renders a cycle)
@@ -88,12 +86,8 @@ bool BenchOptions::parse(const QStringList& arguments, BenchOptions* options, QS
     const QCommandLineOption window(QStringLiteral("window"),
                                     QStringLiteral("Main window size in pixels (default 1280x800)."),
                                     QStringLiteral("WxH"));
-    const QCommandLineOption simulator(QStringLiteral("simulator"),
-                                       QStringLiteral("Path of qz-stationsim (default: beside this program)."),
-                                       QStringLiteral("PATH"));
     parser.addOptions(
-        {help, duration, warmup, rssEarly, runs, iterations, first, httpPort, relayPort, callPort, cycle, window,
-         simulator});
+        {help, duration, warmup, rssEarly, runs, iterations, first, httpPort, relayPort, callPort, cycle, window});
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return false;
@@ -131,9 +125,6 @@ bool BenchOptions::parse(const QStringList& arguments, BenchOptions* options, QS
         }
         result.windowSize = QSize(m.captured(1).toInt(), m.captured(2).toInt());
     }
-    result.simulator = parser.isSet(simulator)
-                           ? parser.value(simulator)
-                           : QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("qz-stationsim"));
     const QString letters = parser.isSet(runs) ? parser.value(runs) : QStringLiteral("abc");
     for (const RunPlan& plan : standardRuns()) {
         if (letters.contains(plan.label))

@@ -32,7 +32,6 @@ struct BenchOptions
     /// Simulator frames per cycle (-1: the simulator's default).
     int cycle = -1;
     QSize windowSize{1280, 800};
-    QString simulator;
     QList<RunPlan> runs;
 
     /// The three runs a, b, c.

@@ -6,7 +6,7 @@
 #include "MainWindow.h"
 #include "PictureView.h"
 #include "ProcessStats.h"
-#include "SimulatorProcess.h"
+#include "StationSimulator.h"
 #include "SnapshotClient.h"
 #include "SnapshotPoller.h"
 
@@ -77,9 +77,11 @@ RunResult SnapshotBench::run(const RunPlan& plan)
         return result;
     }
 
-    SimulatorProcess simulator;
-    if (!simulator.start(m_options.simulator, simulatorArguments(plan), kReadyTimeoutMs, &result.error))
+    StationSimulator simulator(simulatorArguments(plan), kReadyTimeoutMs);
+    if (!simulator.isReady()) {
+        result.error = simulator.errorString();
         return result;
+    }
 
     QByteArray frame;
     if (!prepareFrames(plan, &result, &frame))
