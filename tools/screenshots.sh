@@ -21,7 +21,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-. "$root/tests/desktop/engine_lock.sh"
+. "$root/tools/testbed/engine_lock.sh"
 engine_lock || { echo "the engine lock is held by another test"; exit 1; }
 
 Xvfb $display -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &

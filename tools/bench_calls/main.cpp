@@ -6,11 +6,13 @@
 //
 // Measured per call: from the caller's start (sipp starts and sends its
 // INVITE) to the popup shown, and from the operator's answer click in the
-// popup to callState 3. Per status poll (Timer2 tick): the wall time in
+// popup to callState 3. Per status poll (status timer tick): the wall time in
 // CallStatusMonitor::pollCallStatus, the GUI thread's CPU time in it, and the
 // engine's round trip for the same request measured beside it while idle.
 
+#include "CallConsole.h"
 #include "CallStatusMonitor.h"
+#include "ConfigRecord.h"
 #include "ConsoleApplication.h"
 #include "EngineSocketClient.h"
 #include "ImageButton.h"
@@ -18,13 +20,15 @@
 #include "LinphoneEngine.h"
 #include "MainWindow.h"
 #include "RingPopup.h"
-#include "TelephonyRig.h"
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QMap>
 #include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTest>
 #include <QTextStream>
 #include <QThread>
 #include <QTimer>
@@ -34,7 +38,7 @@
 #include <ctime>
 #include <functional>
 
-using namespace TelephonyRig;
+using namespace EngineRig;
 
 namespace
 {
@@ -97,27 +101,30 @@ QString ms(double value)
 
 int main(int argc, char* argv[])
 {
+    int calls = 20;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--calls" && i + 1 < argc) {
+            calls = qMax(1, QByteArray(argv[++i]).toInt());
+        } else {
+            (arg == "--help" ? out : err) << "usage: qz-bench-calls [--calls N]   (default 20)\n"
+                                             "Times real SIP calls from sipp (station 101 at 127.0.0.3) to the "
+                                             "console and its engine; prints a table.\n";
+            return arg == "--help" ? 0 : 2;
+        }
+    }
     // Before QApplication: its own home, and no display needed.
     Home home;
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-
-    int calls = 20;
-    const QStringList args = app.arguments();
-    for (int i = 1; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--calls") && i + 1 < args.size())
-            calls = qMax(1, args[++i].toInt());
-        else
-            return fail(QStringLiteral("usage: qz-bench-calls [--calls N]"));
-    }
     if (QStandardPaths::findExecutable(QStringLiteral("linphonec")).isEmpty()
         || QStandardPaths::findExecutable(QStringLiteral("sipp")).isEmpty())
         return fail(QStringLiteral("needs linphonec (linphone-cli) and sipp (sip-tester)"));
 
     QString error;
-    QLockFile lock(engineLockPath());
-    if (!lockEngine(lock, 300000, &error))
+    QLockFile lock(lockPath());
+    if (!home.isValid() || !lockEngine(lock, 300000, &error))
         return fail(error);
     const quint16 sipPort = freeSipPort();
     if (sipPort == 0 || !writeEngineConfig(sipPort))
@@ -129,29 +136,20 @@ int main(int argc, char* argv[])
     record.ipAddress[s] = QStringLiteral("127.0.0.3");
     record.extension[s] = QStringLiteral("101");
     record.description[s] = QStringLiteral("Varco 4");
-    const QString programDir = home.makeDir(QStringLiteral("prog"));
     const QString peerDir = home.makeDir(QStringLiteral("peers"));
-    if (!prepareProgramDir(programDir, record, QStringLiteral(QZ_PROGRAM_DIR), &error))
+    CallConsole console(home.root());
+    if (!console.start(home.makeDir(QStringLiteral("prog")), record, &error))
         return fail(error);
-    QDir::setCurrent(programDir);
-
-    auto console = std::make_unique<ConsoleApplication>(programDir);
     auto* monitor = console->findChild<CallStatusMonitor*>();
     auto* alert = console->findChild<IncomingCallAlert*>();
     if (!monitor || !alert)
         return fail(QStringLiteral("the console has no call status monitor or alert"));
-    EngineMemoryWatch watch;
-    if (!console->start())
-        return fail(QStringLiteral("the console refused to start"));
-    watch.watch(console->engine());
-    if (!waitFor([&] { return console->isStarted(); }, 60000))
-        return fail(QStringLiteral("start-up did not finish"));
-    const qint64 enginePid = console->engine()->startedPid();
+    EngineMemoryWatch& watch = console.watch();
 
-    // Each Timer2 tick runs inside a stopwatch: the same slot, timed. A poll is
+    // Each status timer tick runs inside a stopwatch: the same slot, timed. A poll is
     // filed by the transitions it made (none for most).
-    QTimer* timer2 = console->mainWindow()->statusTimer();
-    QObject::disconnect(timer2, &QTimer::timeout, monitor, &CallStatusMonitor::pollCallStatus);
+    QTimer* statusTimer = console->mainWindow()->statusTimer();
+    QObject::disconnect(statusTimer, &QTimer::timeout, monitor, &CallStatusMonitor::pollCallStatus);
     QMap<QString, QList<double>> tickWallMs;
     QList<double> quietTickCpuMs;
     QList<double> allTickWallMs;
@@ -163,7 +161,7 @@ int main(int argc, char* argv[])
                                .arg(from)
                                .arg(to);
     });
-    QObject::connect(timer2, &QTimer::timeout, monitor, [&] {
+    QObject::connect(statusTimer, &QTimer::timeout, monitor, [&] {
         tickTransitions.clear();
         QElapsedTimer wall;
         const double cpu0 = threadCpuMs();
@@ -208,17 +206,11 @@ int main(int argc, char* argv[])
         // Calls start at random points of the 500 ms poll cycle.
         QTest::qWait(int(QRandomGenerator::global()->bounded(500)));
         SipPeer caller(peerDir, QStringLiteral("caller"));
-        const auto [callerPort, mediaPort] = freeUdpPorts(QHostAddress(QStringLiteral("127.0.0.3")));
         popupAt = -1;
         connectedAt = -1;
         const qint64 invitedAt = clock.nsecsElapsed();
-        if (!caller.start({QStringLiteral("127.0.0.1:%1").arg(sipPort), QStringLiteral("-sf"),
-                           QStringLiteral(QZ_SOURCE_DIR "/tests/data/e2e_station_calls.xml"), QStringLiteral("-s"),
-                           QStringLiteral("101"), QStringLiteral("-i"), QStringLiteral("127.0.0.3"),
-                           QStringLiteral("-p"), QString::number(callerPort), QStringLiteral("-mi"),
-                           QStringLiteral("127.0.0.3"), QStringLiteral("-mp"), QString::number(mediaPort),
-                           QStringLiteral("-d"), QStringLiteral("1000")},
-                          30, &error))
+        if (!caller.call(QStringLiteral(QZ_SOURCE_DIR "/tests/data/e2e_station_calls.xml"), sipPort,
+                         QStringLiteral("127.0.0.3"), QStringLiteral("101"), 1000, &error))
             return fail(error);
         if (!waitFor([&] { return popupAt >= 0; }, 15000))
             return fail(QStringLiteral("call %1: no popup\n").arg(call + 1) + caller.output());
@@ -243,14 +235,9 @@ int main(int argc, char* argv[])
         err.flush();
     }
 
-    watch.watch(nullptr);
-    console->mainWindow()->close();
-    console.reset();
-    QDir::setCurrent(home.root());
-    if (!waitFor([&] { return processGone(enginePid); }, 5000)) {
-        ::kill(pid_t(enginePid), SIGKILL);
-        return fail(QStringLiteral("linphonec (pid %1) outlived the console: killed").arg(enginePid));
-    }
+    const qint64 peakKb = watch.peakKb();
+    if (!console.stop(&error))
+        return fail(error);
 
     const QList<double> quietWall = tickWallMs.value(QString());
     const auto row = [](const QString& what, const QList<double>& values, const QString& unit) {
@@ -261,7 +248,7 @@ int main(int argc, char* argv[])
     out << "Machine: " << QThread::idealThreadCount() << " CPUs (nproc), " << cpuModel() << "; "
         << QDateTime::currentDateTime().toString(Qt::ISODate) << "\n";
     out << "Engine: linphonec with its file sound card where there is no sound card; peak resident memory "
-        << watch.peakKb() / 1024 << " MB\n\n";
+        << peakKb / 1024 << " MB\n\n";
     out << "| Measure | Median | Worst | Samples |\n";
     out << "|---|---:|---:|---:|\n";
     row(QStringLiteral("Caller's INVITE (sipp start) to popup shown"), popupMs, QStringLiteral("calls"));

@@ -1,0 +1,73 @@
+#include "CallConsole.h"
+
+#include "ConsoleApplication.h"
+#include "EngineSocketClient.h"
+#include "LinphoneEngine.h"
+#include "MainWindow.h"
+#include "ProcessProbe.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+#include <csignal>
+#include <sys/types.h>
+
+CallConsole::CallConsole(QString homeDir)
+    : m_homeDir(std::move(homeDir))
+{
+}
+
+CallConsole::~CallConsole()
+{
+    QString ignored;
+    stop(&ignored);
+}
+
+bool CallConsole::start(const QString& programDir, const ConfigRecord& record, QString* error)
+{
+    error->clear();
+    m_programDir = programDir;
+    if (!EngineRig::prepareProgramDir(programDir, record, QStringLiteral(QZ_PROGRAM_DIR), error))
+        return false;
+    QDir::setCurrent(programDir);
+    m_console = std::make_unique<ConsoleApplication>(programDir);
+    if (!m_console->start()) {
+        *error = QStringLiteral("the console refused to start\n") + log();
+        return false;
+    }
+    m_watch.watch(m_console->engine());
+    (void)QTest::qWaitFor([this] { return m_console->isStarted() || !m_watch.runaway().isEmpty(); }, 60000);
+    if (!m_console->isStarted())
+        *error = QStringLiteral("start-up did not finish\n") + m_watch.runaway() + log();
+    else if (!m_console->engine()->startedDaemon())
+        *error = QStringLiteral("the console started no engine of its own\n") + log();
+    return error->isEmpty();
+}
+
+bool CallConsole::stop(QString* error)
+{
+    error->clear();
+    if (!m_console)
+        return true;
+    const qint64 enginePid = m_console->engine()->startedPid();
+    m_watch.watch(nullptr);
+    // The operator's close: the shutdown sequence runs the shell's exit and stops the engine.
+    m_console->mainWindow()->close();
+    m_console.reset();
+    QDir::setCurrent(m_homeDir);
+    if (!QTest::qWaitFor([enginePid] { return ProcessProbe::gone(enginePid); }, 5000)) {
+        ::kill(pid_t(enginePid), SIGKILL);
+        *error = QStringLiteral("linphonec (pid %1) outlived the console: killed").arg(enginePid);
+    } else if (QFileInfo::exists(EngineSocketClient::defaultSocketPath())) {
+        *error = QStringLiteral("the engine's socket is left behind");
+    } else if (log().contains(QLatin1String("did not quit"))) {
+        *error = QStringLiteral("the engine had to be killed:\n") + log();
+    }
+    return error->isEmpty();
+}
+
+QString CallConsole::log() const
+{
+    return EngineRig::readText(m_programDir + QStringLiteral("/qz.log"));
+}
