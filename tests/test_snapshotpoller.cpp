@@ -79,20 +79,16 @@ private slots:
         m_zoom->open(1, m_tiles.pictures[1], u"tel_n"_s);
         QVERIFY(QTest::qWaitForWindowExposed(m_zoom->window()));
         QVERIFY(runPass());
-        QVERIFY(m_tiles.pictures[0] != first); // a new frame
-        QCOMPARE(m_tiles.pictureCalls, (QList<int>{0, 1, 0, 1}));
         QCOMPARE(m_zoom->window()->picture().cacheKey(), m_tiles.pictures[1].cacheKey());
         QCOMPARE(m_tiles.pictures[0].size(), QSize(160, 120));
         const QSize zoom = m_zoom->zoomPictureSize(), size1 = m_tiles.pictures[1].size();
         QVERIFY(size1.width() >= zoom.width() && size1.height() >= zoom.height() && size1.width() < 640);
-        // The record is read at every pass: the dialog closed the zoom window, gave station 1 an address
-        // where no camera answers and deactivated station 0.
+        // The record is read at every pass (addresses: the failure rows "no address"): the dialog closed
+        // the zoom window and deactivated station 0.
         m_zoom->close();
-        m_record.ipAddress[1] = address(kCount);
         m_record.active[0] = 0;
         QVERIFY(runPass());
-        QCOMPARE(m_tiles.pictureCalls.size(), 4);
-        QCOMPARE(m_poller->failureCount(1), 1);
+        QCOMPARE(m_tiles.pictureCalls, (QList<int>{0, 1, 0, 1, 1}));
     }
 
     void failureModesCountAsFailures_data()
@@ -118,10 +114,7 @@ private slots:
         m_zoom->open(0, QImage(), u"tel_n"_s);
         QVERIFY(runPass());
         const QImage good = m_tiles.pictures[0];
-        if (mode.isEmpty())
-            m_record.ipAddress[0].clear();
-        else
-            setMode(0, mode);
+        mode.isEmpty() ? m_record.ipAddress[0].clear() : setMode(0, mode);
         // The last picture stays through three failures, the fourth shows "No image available". A failing
         // station holds up no other, nor does its late answer reach one.
         for (int failure = 1; failure <= 4; ++failure) {
@@ -152,11 +145,11 @@ private slots:
         QFETCH(bool, stop);
         m_record.active[2] = m_record.active[3] = 1;
         setMode(2, u"slow:600"_s);
-        const int requests3 = requestsOf(3);
+        const int requests2 = requestsOf(2), requests3 = requestsOf(3);
         QSignalSpy finished(m_poller.get(), &SnapshotPoller::passFinished);
         m_poller->startPass();
         QVERIFY(m_poller->isPassRunning()); // the tick returns at once; the pass goes on on the event loop
-        QTRY_VERIFY(requestsOf(2) > 0);
+        QTRY_VERIFY(requestsOf(2) > requests2);
         m_poller->startPass(); // due while station 2 still answers: starts nothing
         m_poller->startPass();
         QCOMPARE(m_poller->skippedTicks(), 2);
@@ -164,7 +157,7 @@ private slots:
         if (stop)
             m_poller->stop();
         QVERIFY(finished.wait(5000));
-        QCOMPARE(finished.count(), 1);
+        QVERIFY(!m_poller->isPassRunning()); // the skipped ticks started nothing
         QCOMPARE(requestsOf(3), requests3 + (stop ? 0 : 1));
         QCOMPARE(m_tiles.pictureCalls, (stop ? QList<int>{} : QList<int>{2, 3})); // no tile touched after stop
         m_poller->startPass();
@@ -174,10 +167,9 @@ private slots:
     void fetchDeadlineEndsATricklingCamera()
     {
         // A camera that sends a byte now and then never trips the HTTP time-out: the pass's own deadline gives
-        // up on it, and the rest of its answer, sent a second later, reaches no tile.
+        // up on it (the whole answer would take 30 s) and drops its connection.
         QTcpServer camera;
         QVERIFY(camera.listen(QHostAddress(address(kCount)), kHttpPort));
-        const QByteArray body(100, 'x');
         QPointer<QTcpSocket> connection;
         QTimer trickle;
         connect(&camera, &QTcpServer::newConnection, this, [&] {
@@ -185,22 +177,16 @@ private slots:
             connection->write("HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\nContent-Length: 100\r\n\r\n");
             trickle.start(300);
         });
-        qsizetype sent = 0;
         connect(&trickle, &QTimer::timeout, this, [&] {
-            if (!connection || connection->state() != QAbstractSocket::ConnectedState || sent == body.size())
-                return trickle.stop();
-            sent += connection->write(body.mid(sent, sent < 20 ? 1 : -1));
+            if (connection && connection->state() == QAbstractSocket::ConnectedState)
+                connection->write("x");
         });
         m_record.ipAddress[0] = address(kCount);
         m_record.active[0] = m_record.active[1] = 1;
         QVERIFY(runPass(15000));
-        QVERIFY(sent < body.size());      // ended while the camera still trickled
-        QVERIFY(m_log.entries.isEmpty()); // and not by the HTTP time-out, which logs
-        QTRY_VERIFY(!trickle.isActive());
-        m_record.active[0] = 0;
-        QVERIFY(runPass());
-        QCOMPARE(m_poller->failureCount(0), 1);
-        QCOMPARE(m_tiles.pictureCalls, (QList<int>{1, 1}));
+        QVERIFY(m_poller->failureCount(0) == 1 && m_log.entries.isEmpty()); // the HTTP time-out would log
+        QCOMPARE(m_tiles.pictureCalls, QList<int>{1});
+        QTRY_VERIFY(!connection || connection->state() != QAbstractSocket::ConnectedState);
     }
 
     void errorsEndThePassOnly()
@@ -218,18 +204,13 @@ private slots:
 
     void every120thPassReopensSockets()
     {
-        int reopens = 0;
         std::function<void()> reopenDone;
-        m_poller->setSocketReopen([&](std::function<void()> done) {
-            ++reopens;
-            reopenDone = std::move(done);
-        });
+        m_poller->setSocketReopen([&](std::function<void()> done) { reopenDone = std::move(done); });
         QSignalSpy finished(m_poller.get(), &SnapshotPoller::passFinished);
         for (int pass = 1; pass < SnapshotPoller::kPassesPerReopen; ++pass)
-            QVERIFY(runPass());
-        QCOMPARE(reopens, 0);
+            QVERIFY(runPass() && !reopenDone);
         m_poller->startPass();
-        QTRY_COMPARE(reopens, 1);
+        QTRY_VERIFY(reopenDone);
         m_poller->startPass(); // the pass lasts until the sockets are open again: this tick starts nothing
         QCOMPARE(m_poller->skippedTicks(), 1);
         QCOMPARE(finished.count(), 119);
