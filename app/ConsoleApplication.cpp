@@ -9,6 +9,8 @@
 #include "ChildProcessRunner.h"
 #include "ConfigDialog.h"
 #include "ConfigFile.h"
+#include "EngineBringUp.h"
+#include "EngineSupervisor.h"
 #include "EventLog.h"
 #include "ImageButton.h"
 #include "IncomingCallAlert.h"
@@ -56,6 +58,7 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
     , m_processes(std::make_unique<QtChildProcessRunner>())
     , m_shell(std::make_unique<ShellRunner>(*m_log, *m_processes))
     , m_engine(std::make_unique<LinphoneEngine>(*m_log))
+    , m_bringUp(std::make_unique<EngineBringUp>(*m_engine, *m_shell, *m_log, *m_scheduler, m_record, programDir))
     , m_instanceLock(std::make_unique<InstanceLock>())
     , m_mainWindow(std::make_unique<MainWindow>(m_record, m_state))
 {
@@ -76,9 +79,8 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
         m_state,
         *m_log,
         *m_engine,
-        *m_shell,
+        *m_bringUp,
         *m_settings,
-        *m_scheduler,
         m_programDir,
         [this]() {
             if (m_instanceLock->tryAcquire())
@@ -152,6 +154,11 @@ void ConsoleApplication::wireTelephony()
             &ConsoleApplication::openConfigDialog);
     connect(w->commandButton(CommandButton::Microphone), &ImageButton::released, m_callControl,
             &CallControl::toggleMute);
+
+    m_supervisor = new EngineSupervisor(*m_engine, *m_bringUp, *m_log, *m_scheduler, this);
+    connect(m_monitor, &CallStatusMonitor::tickFinished, m_supervisor, &EngineSupervisor::checkPoll);
+    connect(m_supervisor, &EngineSupervisor::engineLost, m_monitor, &CallStatusMonitor::engineLost);
+    connect(m_supervisor, &EngineSupervisor::telephonyChanged, m_window, &MainWindowAdapter::setTelephonyUp);
 }
 
 void ConsoleApplication::wireShutdown()
@@ -166,6 +173,7 @@ void ConsoleApplication::wireShutdown()
         [this]() {
             m_mainWindow->snapshotTimer()->stop();
             m_poller->stop();
+            m_supervisor->stop();
         },
         []() { QCoreApplication::processEvents(); },
         [this]() { m_engine->stopStartedDaemon(m_engine->options().quitGraceMs); },
@@ -191,6 +199,7 @@ ConsoleApplication::~ConsoleApplication()
     if (m_trayIcon)
         m_trayIcon->hideIcon();
     // They use the services below, which go before this object's children would.
+    delete m_supervisor;
     delete m_callControl;
     delete m_monitor;
     delete m_alert;
@@ -265,8 +274,10 @@ void ConsoleApplication::applyPlacement(const WindowPlacement& placement)
     m_placement = placement;
 }
 
-void ConsoleApplication::startupFinished()
+void ConsoleApplication::startupFinished(bool engineUp)
 {
+    m_window->setTelephonyUp(engineUp);
+    m_supervisor->watch(engineUp);
     if (m_placement.applies())
         m_placement.applyTo(*m_mainWindow);
     m_mainWindow->show();

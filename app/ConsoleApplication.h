@@ -15,6 +15,8 @@ class CallNotifications;
 class CallSockets;
 class CallStatusMonitor;
 class ChildProcessRunner;
+class EngineBringUp;
+class EngineSupervisor;
 class EventLog;
 class IncomingCallAlert;
 class InstanceLock;
@@ -62,6 +64,7 @@ public:
     RingPopup* ringPopup() const;
     ZoomController* zoom() const { return m_zoom; }
     LinphoneEngine* engine() const { return m_engine.get(); }
+    EngineSupervisor* supervisor() const { return m_supervisor; }
 
 private:
     // StartupHost
@@ -73,7 +76,7 @@ private:
     void fetchFirstPicture(const QString& url, std::function<void()> done) override;
     void startSnapshotTimer() override;
     void applyPlacement(const WindowPlacement& placement) override;
-    void startupFinished() override;
+    void startupFinished(bool engineUp) override;
 
     void wireStations();
     void wireTelephony();
@@ -92,6 +95,7 @@ private:
     std::unique_ptr<ChildProcessRunner> m_processes;
     std::unique_ptr<ShellRunner> m_shell;
     std::unique_ptr<LinphoneEngine> m_engine;
+    std::unique_ptr<EngineBringUp> m_bringUp;
     std::unique_ptr<InstanceLock> m_instanceLock;
     std::unique_ptr<MainWindow> m_mainWindow;
     std::unique_ptr<SplashWindow> m_splash;
@@ -112,4 +116,5 @@ private:
     IncomingCallAlert* m_alert = nullptr;
     CallStatusMonitor* m_monitor = nullptr;
     CallControl* m_callControl = nullptr;
+    EngineSupervisor* m_supervisor = nullptr;
 };

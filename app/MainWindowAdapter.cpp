@@ -89,7 +89,7 @@ bool MainWindowAdapter::minimizeToTray()
     if (!m_tray.isAvailable())
         return false;
     setTopmost(false);
-    m_tray.showIcon(m_trayIcon, kTrayTip);
+    m_tray.showIcon(m_trayIcon, trayTip());
     m_window.hide();
     m_state.inTray = 1;
     if (m_state.zoomedStation >= 0) {
@@ -108,6 +108,18 @@ void MainWindowAdapter::restoreFromTray()
     m_window.activateWindow();
     m_tray.hideIcon();
     m_state.inTray = 0;
+}
+
+void MainWindowAdapter::setTelephonyUp(bool up)
+{
+    m_telephonyUp = up;
+    if (m_tray.isShown())
+        m_tray.setTip(trayTip());
+}
+
+QString MainWindowAdapter::trayTip() const
+{
+    return m_telephonyUp ? kTrayTip : kTrayTip + QStringLiteral("- SIP engine not running ");
 }
 
 void MainWindowAdapter::bringToFront()

@@ -55,6 +55,9 @@ public:
     /// Shown in front of the other windows, out of the tray or the task bar.
     void bringToFront();
     bool isFading() const { return m_fadeAlpha >= 0; }
+    /// The tray icon's tip tells whether calls work.
+    void setTelephonyUp(bool up);
+    QString trayTip() const;
 
 private:
     void fadeStep();
@@ -66,6 +69,7 @@ private:
     ConsoleState& m_state;
     QIcon m_trayIcon;
     bool m_muted = false;
+    bool m_telephonyUp = true;
     int m_fadeAlpha = -1;
     std::vector<std::function<void()>> m_afterFade;
 };

@@ -3,10 +3,9 @@
 #include "ConfigFile.h"
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
-#include "EngineShell.h"
+#include "EngineBringUp.h"
 #include "Logger.h"
 #include "Scheduler.h"
-#include "ShellRunner.h"
 #include "SipEngine.h"
 #include "SnapshotClient.h"
 
@@ -58,63 +57,11 @@ void StartupSequence::startEngine()
         finish(false);
         return;
     }
-    m_ctx.log.write(QStringLiteral("init"));
-    m_ctx.engine.start();
-    m_ctx.scheduler.singleShot(kEngineStartWaitMs, this, [this]() { tryCodec(); });
+    m_ctx.bringUp.run(EngineBringUp::kStartupPace, [this](bool up) { finish(up); });
 }
 
-void StartupSequence::tryCodec()
+void StartupSequence::finish(bool engineUp)
 {
-    ++m_attempt;
-    m_codecReply = m_ctx.engine.disableCodec(0);
-    if (m_codecReply.contains(QLatin1String("disabled"))) {
-        logFirstCodecReply();
-        return;
-    }
-    m_ctx.scheduler.singleShot(kCodecRetryWaitMs, this, [this]() { afterCodecWait(); });
-}
-
-void StartupSequence::afterCodecWait()
-{
-    if (m_attempt < kCodecAttempts)
-        tryCodec();
-    else
-        logFirstCodecReply(); // go on regardless with whatever the engine said last
-}
-
-void StartupSequence::logFirstCodecReply()
-{
-    m_ctx.log.write(m_codecReply);
-    m_ctx.scheduler.singleShot(kCodecPauseMs, this, [this]() { secondCodec(); });
-}
-
-void StartupSequence::secondCodec()
-{
-    m_ctx.log.write(m_ctx.engine.disableCodec(1));
-    m_ctx.scheduler.singleShot(kCodecPauseMs, this, [this]() { thirdCodec(); });
-}
-
-void StartupSequence::thirdCodec()
-{
-    m_ctx.log.write(m_ctx.engine.disableCodec(2));
-    finish(true);
-}
-
-void StartupSequence::registerWithServer()
-{
-    const ConfigRecord& r = m_ctx.record;
-    // The password stays out of the log; the command itself gets it in full.
-    m_ctx.log.write(EngineShell::registerArgumentText(r.serverAddress, r.userId, r.password, true));
-    const ShellCommand command = EngineShell::registerCommand(EngineShell::shellPath(m_ctx.programDir),
-                                                              r.serverAddress, r.userId, r.password);
-    m_ctx.log.write(m_ctx.shell.run(command, true, false));
-}
-
-void StartupSequence::finish(bool withEngine)
-{
-    if (withEngine && m_ctx.record.useSipServer != 0)
-        registerWithServer();
-
     m_host.startSnapshotTimer();
     m_host.applyPlacement(WindowPlacement::load(m_ctx.settings, WindowPlacement::kMainWindowPrefix));
     m_ctx.state.zoomedStation = -1;
@@ -123,5 +70,5 @@ void StartupSequence::finish(bool withEngine)
     if (m_ctx.makeScratchDirectory)
         m_ctx.makeScratchDirectory();
     m_finished = true;
-    m_host.startupFinished();
+    m_host.startupFinished(engineUp);
 }

@@ -7,10 +7,9 @@
 
 #include <functional>
 
+class EngineBringUp;
 class Logger;
-class Scheduler;
 class SettingsStore;
-class ShellRunner;
 class SipEngine;
 struct ConfigRecord;
 struct ConsoleState;
@@ -34,8 +33,9 @@ public:
     virtual void fetchFirstPicture(const QString& url, std::function<void()> done) = 0;
     virtual void startSnapshotTimer() = 0;
     virtual void applyPlacement(const WindowPlacement& placement) = 0;
-    /// Start-up is over: show the main window and start watching the engine.
-    virtual void startupFinished() = 0;
+    /// Start-up is over: show the main window and start watching the engine
+    /// (engineUp: it answered while starting).
+    virtual void startupFinished(bool engineUp) = 0;
 };
 
 /// Everything start-up uses, owned elsewhere.
@@ -45,9 +45,9 @@ struct StartupContext
     ConsoleState& state;
     Logger& log;
     SipEngine& engine;
-    ShellRunner& shell;
+    /// Starts the engine and waits for it (then registers with the SIP server).
+    EngineBringUp& bringUp;
     const SettingsStore& settings;
-    Scheduler& scheduler;
     /// The executable's own directory: qzp.cfg and lp/linphonecsh live there.
     QString programDir;
     /// False when another instance of the console already runs.
@@ -71,34 +71,19 @@ public:
         Failed,         ///< start-up could not go on; the report was shown
     };
 
-    static constexpr int kEngineStartWaitMs = 3000;
-    static constexpr int kCodecRetryWaitMs = 3000;
-    static constexpr int kCodecAttempts = 10;
-    static constexpr int kCodecPauseMs = 100;
-
     StartupSequence(StartupContext context, StartupHost& host, QObject* parent = nullptr);
 
     /// Runs the checks at once and schedules the rest. A second call does nothing.
     Outcome start();
 
     bool isFinished() const { return m_finished; }
-    /// Codec attempts made while waiting for the engine.
-    int codecAttempts() const { return m_attempt; }
 
 private:
     void startEngine();
-    void tryCodec();
-    void afterCodecWait();
-    void logFirstCodecReply();
-    void secondCodec();
-    void thirdCodec();
-    void finish(bool withEngine);
-    void registerWithServer();
+    void finish(bool engineUp);
 
     StartupContext m_ctx;
     StartupHost& m_host;
-    QString m_codecReply;
     bool m_started = false;
     bool m_finished = false;
-    int m_attempt = 0;
 };

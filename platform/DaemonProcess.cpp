@@ -1,5 +1,6 @@
 #include "DaemonProcess.h"
 
+#include <QFile>
 #include <QProcess>
 
 #include <csignal>
@@ -16,6 +17,7 @@ DaemonProcess::DaemonProcess() = default;
 
 DaemonProcess::~DaemonProcess()
 {
+    m_exitHandler = nullptr; // whoever set it may be going away too
     if (isRunning())
         kill();
 }
@@ -36,8 +38,29 @@ bool DaemonProcess::start(const QString& program, const QStringList& arguments, 
         m_process->setWorkingDirectory(m_workingDirectory);
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setProcessChannelMode(QProcess::MergedChannels);
-    m_process->setStandardOutputFile(logFilePath.isEmpty() ? QProcess::nullDevice() : logFilePath,
-                                     QIODevice::Append);
+    m_log.reset();
+    if (m_outputLimit > 0 && !logFilePath.isEmpty()) {
+        m_log = std::make_unique<QFile>(logFilePath);
+        if (!m_log->open(QIODevice::WriteOnly | QIODevice::Append)) {
+            if (error)
+                *error = QStringLiteral("cannot open %1: %2").arg(logFilePath, m_log->errorString());
+            m_log.reset();
+            m_process.reset();
+            return false;
+        }
+        QObject::connect(m_process.get(), &QProcess::readyReadStandardOutput, m_process.get(),
+                         [this]() { copyOutput(); });
+    } else {
+        m_process->setStandardOutputFile(logFilePath.isEmpty() ? QProcess::nullDevice() : logFilePath,
+                                         QIODevice::Append);
+    }
+    QObject::connect(m_process.get(), &QProcess::finished, m_process.get(),
+                     [this](int code, QProcess::ExitStatus status) {
+                         if (m_log)
+                             copyOutput();
+                         if (m_exitHandler)
+                             m_exitHandler(status == QProcess::NormalExit ? code : -1);
+                     });
 
     const pid_t parentPid = ::getpid();
     m_process->setChildProcessModifier([parentPid]() {
@@ -56,6 +79,23 @@ bool DaemonProcess::start(const QString& program, const QStringList& arguments, 
         return false;
     }
     return true;
+}
+
+void DaemonProcess::copyOutput()
+{
+    const QByteArray bytes = m_process->readAllStandardOutput();
+    if (!m_log || bytes.isEmpty())
+        return;
+    m_log->write(bytes);
+    m_log->flush();
+    if (m_log->size() < m_outputLimit)
+        return;
+    // One predecessor is kept; what came before it is dropped.
+    const QString path = m_log->fileName();
+    m_log->close();
+    QFile::remove(path + QStringLiteral(".1"));
+    QFile::rename(path, path + QStringLiteral(".1"));
+    m_log->open(QIODevice::WriteOnly | QIODevice::Append);
 }
 
 qint64 DaemonProcess::pid() const

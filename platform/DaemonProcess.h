@@ -3,14 +3,21 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
+class QFile;
 class QProcess;
 
 /// A long-running child process (an engine daemon, a test peer). Its standard
 /// output and error go to a log file, never to a pipe nobody reads, and its
 /// standard input is empty. The child is killed when this object goes away
 /// and, on Linux, when the process that started it dies.
+///
+/// With an output limit the output comes through a pipe that this object reads
+/// (on the event loop) and appends to the log file, which it rotates once it
+/// passes the limit: the file and its one predecessor "<file>.1" stay bounded
+/// however long the child runs.
 /// Not copyable; use from the thread that created it.
 class DaemonProcess
 {
@@ -28,6 +35,13 @@ public:
     bool start(const QString& program, const QStringList& arguments, const QString& logFilePath,
                QString* error = nullptr);
 
+    /// Bytes of output the log file may reach before it is rotated; 0 (the
+    /// default): the child writes to the file itself, unbounded. Set before start().
+    void setOutputLimit(qint64 bytes) { m_outputLimit = bytes; }
+    /// Called from the event loop when the child ends by itself or is killed:
+    /// its exit code, or -1 when it crashed or was killed.
+    void setExitHandler(std::function<void(int exitCode)> handler) { m_exitHandler = std::move(handler); }
+
     /// Working directory of the next child; empty (the default) keeps ours.
     void setWorkingDirectory(const QString& directory) { m_workingDirectory = directory; }
 
@@ -43,6 +57,11 @@ public:
     void kill();
 
 private:
+    void copyOutput();
+
     std::unique_ptr<QProcess> m_process;
+    std::unique_ptr<QFile> m_log;
     QString m_workingDirectory;
+    qint64 m_outputLimit = 0;
+    std::function<void(int exitCode)> m_exitHandler;
 };

@@ -43,6 +43,11 @@ void QtTrayIcon::hideIcon()
     m_icon->hide();
 }
 
+void QtTrayIcon::setTip(const QString& tip)
+{
+    m_icon->setToolTip(tip);
+}
+
 bool QtTrayIcon::isShown() const
 {
     return m_icon->isVisible();

@@ -18,6 +18,8 @@ public:
     /// hideIcon.
     virtual void hideIcon() = 0;
     virtual bool isShown() const = 0;
+    /// Changes the tip of the shown icon.
+    virtual void setTip(const QString& tip) = 0;
 
 signals:
     /// Left button on the icon.
@@ -43,6 +45,7 @@ public:
     void showIcon(const QIcon& icon, const QString& tip) override;
     void hideIcon() override;
     bool isShown() const override;
+    void setTip(const QString& tip) override;
 
 private:
     QSystemTrayIcon* m_icon;

@@ -28,6 +28,19 @@ bool CallStatusMonitor::pollCallStatus()
     return true;
 }
 
+void CallStatusMonitor::engineLost()
+{
+    m_alert.stopRing();
+    if (m_callState == CallStateMachine::kIdle)
+        return;
+    const bool wasBusy = m_busy;
+    m_busy = true;
+    // The end of a call as the engine would report it; a tick already held by a fade resumes on its own.
+    const CallTransition end{CallStep::Ended, m_callState, CallStateMachine::kIdle, m_callStation};
+    if (apply(end, QString(), int(CallStateMachine::kStepOrder.size())) && !wasBusy)
+        finishTick();
+}
+
 void CallStatusMonitor::runSteps(const QString& status, int first)
 {
     for (int i = first; i < int(CallStateMachine::kStepOrder.size()); ++i) {

@@ -29,6 +29,9 @@ public:
     /// fade back to the tray runs) polls nothing and returns false.
     bool pollCallStatus();
 
+    /// The engine is gone, and the call with it: the call handling goes back
+    /// to idle at once, as when the call ends (the ring stops too).
+    void engineLost();
     /// True from a tick's poll until its last step has run.
     bool isBusy() const { return m_busy; }
 

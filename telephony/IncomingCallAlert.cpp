@@ -52,3 +52,8 @@ void IncomingCallAlert::startRing()
 {
     m_ring.startRing();
 }
+
+void IncomingCallAlert::stopRing()
+{
+    m_ring.stopRing();
+}

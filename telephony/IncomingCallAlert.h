@@ -25,6 +25,7 @@ public:
     void showPopup() override;
     void unloadPopup() override;
     void startRing() override;
+    void stopRing() override;
 
     /// The loaded popup, or nullptr.
     RingPopup* popup() const;

@@ -6,6 +6,7 @@
 #include "Logger.h"
 
 #include <QDeadlineTimer>
+#include <QScopeGuard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -45,7 +46,6 @@ LinphoneEngine::~LinphoneEngine()
 void LinphoneEngine::start()
 {
     m_closed = false;
-    m_answering = true;
     m_fileSoundCardPending = needsFileSoundCard();
 
     const EngineSocketClient::Reply probe =
@@ -72,6 +72,7 @@ void LinphoneEngine::start()
 
     removeWakeLink();
     auto daemon = std::make_unique<DaemonProcess>();
+    daemon->setOutputLimit(m_options.logLimitBytes);
     const QStringList arguments = {QStringLiteral("--pipe"), QStringLiteral("-c"), m_options.configPath,
                                    QStringLiteral("-d"), QStringLiteral("0")};
     QString error;
@@ -81,6 +82,14 @@ void LinphoneEngine::start()
     }
     m_daemon = std::move(daemon);
     m_startedPid = m_daemon->pid();
+    const qint64 pid = m_startedPid;
+    m_daemon->setExitHandler([this, pid](int exitCode) {
+        if (m_stopping)
+            return;
+        // Told from inside whatever asked the process last: report from the event loop.
+        QMetaObject::invokeMethod(this, [this, pid, exitCode]() { emit daemonEnded(pid, exitCode); },
+                                  Qt::QueuedConnection);
+    });
     m_logger.write(QStringLiteral("engine: started %1 (pid %2), configuration %3")
                           .arg(m_options.program)
                           .arg(m_startedPid)
@@ -143,6 +152,8 @@ void LinphoneEngine::stopStartedDaemon(int graceMs)
         return;
     }
     const qint64 pid = m_daemon->pid();
+    m_stopping = true;
+    const auto stopped = qScopeGuard([this]() { m_stopping = false; });
     if (graceMs > 0) {
         linkForWake();
         EngineSocketClient::request(m_options.socketPath, QuitCommand, qMin(graceMs, m_options.callTimeoutMs));
@@ -233,10 +244,7 @@ QString LinphoneEngine::call(const QByteArray& command)
         noteFailure(command, reply.error);
         return {};
     }
-    if (!m_answering) {
-        m_answering = true;
-        m_logger.write(QStringLiteral("engine: answers again"));
-    }
+    answered();
     if (!m_wakeLinked && m_daemon && m_daemon->isRunning())
         linkForWake();
     return decodeReply(reply.text);
@@ -251,7 +259,7 @@ bool LinphoneEngine::switchToFileSoundCard()
         return false;
     }
     m_fileSoundCardPending = false;
-    m_answering = true;
+    answered();
     m_logger.write(QStringLiteral("no sound card: engine uses its file sound card"));
     return true;
 }
@@ -322,9 +330,44 @@ void LinphoneEngine::removeWakeLink()
 
 void LinphoneEngine::noteFailure(const QByteArray& command, const QString& error)
 {
+    ++m_unanswered;
+    openOutage(QStringLiteral("engine: no answer to \"%1\": %2").arg(QString::fromUtf8(command), error));
+}
+
+void LinphoneEngine::noteLost(const QString& why)
+{
+    openOutage(QStringLiteral("engine: lost (%1)").arg(why));
+}
+
+void LinphoneEngine::openOutage(const QString& text)
+{
     // The status poll runs twice a second: log when the engine stops answering, not every miss.
-    if (!m_answering)
+    if (m_outage.isValid())
         return;
-    m_answering = false;
-    m_logger.write(QStringLiteral("engine: no answer to \"%1\": %2").arg(QString::fromUtf8(command), error));
+    m_outage.start();
+    m_logger.write(text);
+}
+
+void LinphoneEngine::answered()
+{
+    m_unanswered = 0;
+    if (!m_outage.isValid())
+        return;
+    m_logger.write(QStringLiteral("engine: running again after %1 s").arg(m_outage.elapsed() / 1000.0, 0, 'f', 1));
+    m_outage.invalidate();
+}
+
+void LinphoneEngine::killStartedDaemon()
+{
+    if (!m_daemon)
+        return;
+    m_stopping = true;
+    m_daemon->kill();
+    m_stopping = false;
+    removeWakeLink();
+}
+
+bool LinphoneEngine::isDaemonRunning() const
+{
+    return m_daemon && m_daemon->isRunning();
 }

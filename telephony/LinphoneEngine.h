@@ -3,6 +3,8 @@
 #include "SipEngine.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
 #include <QString>
 
 #include <memory>
@@ -17,8 +19,9 @@ class Logger;
 ///
 /// Engine calls block the calling (GUI) thread for at most the call time-out.
 /// A failed call returns an empty text, which holds none of the status words.
-class LinphoneEngine : public SipEngine
+class LinphoneEngine : public QObject, public SipEngine
 {
+    Q_OBJECT
 public:
     enum class SoundCard
     {
@@ -43,6 +46,8 @@ public:
         /// How long the destructor lets a started daemon quit before killing it.
         int quitGraceMs = 3000;
         SoundCard soundCard = SoundCard::Detect;
+        /// Bytes the daemon's output file may reach before it is rotated (one old file kept).
+        qint64 logLimitBytes = 5 * 1024 * 1024;
     };
 
     /// logger must outlive this object. Default options.
@@ -53,6 +58,19 @@ public:
 
     LinphoneEngine(const LinphoneEngine&) = delete;
     LinphoneEngine& operator=(const LinphoneEngine&) = delete;
+
+    /// Engine calls in a row that got no answer (0 once one is answered).
+    int unansweredCalls() const { return m_unanswered; }
+    /// False from the first unanswered call (or noteLost) until a call is answered again.
+    bool isAnswering() const { return !m_outage.isValid(); }
+    /// The engine is gone for why: logged once per outage ("engine: lost (why)")
+    /// unless an unanswered call already opened it; the next answered call
+    /// logs how long it lasted.
+    void noteLost(const QString& why);
+    /// Kills the daemon this object started at once (a hung one), by PID.
+    void killStartedDaemon();
+    /// True while the daemon this object started runs.
+    bool isDaemonRunning() const;
 
     void start() override;
     QString programName() const override { return m_options.program; }
@@ -95,6 +113,10 @@ public:
     static QString normaliseStatus(const QString& text);
     static QString decodeReply(const QByteArray& bytes);
 
+signals:
+    /// The daemon this object started ended without being told to (queued, on the event loop).
+    void daemonEnded(qint64 pid, int exitCode);
+
 private:
     /// One engine call. Empty text when the engine did not answer.
     QString call(const QByteArray& command);
@@ -102,6 +124,8 @@ private:
     bool needsFileSoundCard() const;
     bool prepareFiles();
     void noteFailure(const QByteArray& command, const QString& error);
+    void openOutage(const QString& text);
+    void answered();
     void linkForWake();
     void removeWakeLink();
 
@@ -114,5 +138,7 @@ private:
     qint64 m_startedPid = 0;
     bool m_fileSoundCardPending = false;
     bool m_closed = false;
-    bool m_answering = true;
+    bool m_stopping = false;
+    int m_unanswered = 0;
+    QElapsedTimer m_outage;
 };

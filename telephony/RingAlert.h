@@ -14,4 +14,6 @@ public:
     virtual void unloadPopup() = 0;
     /// Starts the ring tone; it repeats while callState is 1.
     virtual void startRing() = 0;
+    /// Stops the ring at once.
+    virtual void stopRing() = 0;
 };

@@ -34,6 +34,12 @@ void RingTone::startRing()
     openAndPlay();
 }
 
+void RingTone::stopRing()
+{
+    ++m_ring; // restart steps still queued see another ring and stop
+    m_player.close();
+}
+
 void RingTone::openAndPlay()
 {
     QString error;

@@ -28,6 +28,8 @@ public:
     /// Ring start: "open" the ring file, then "play". A restart of an
     /// earlier ring still under way is dropped; its playback is replaced.
     void startRing();
+    /// Silences the ring at once (the engine was lost with the call).
+    void stopRing();
 
     /// The player's end of playback: while callState is 1, "stop", "close",
     /// "open" and "play" again, each after the events pending before it

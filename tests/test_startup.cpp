@@ -4,6 +4,7 @@
 #include "ConfigFile.h"
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
+#include "EngineBringUp.h"
 #include "FakeChildProcessRunner.h"
 #include "FakeScheduler.h"
 #include "FakeSettingsStore.h"
@@ -40,7 +41,7 @@ public:
     }
     void startSnapshotTimer() override { m_journal.append(u"host:timer"_s); }
     void applyPlacement(const WindowPlacement&) override {}
-    void startupFinished() override { m_journal.append(u"host:finished"_s); }
+    void startupFinished(bool up) override { m_journal.append(up ? u"host:finished"_s : u"host:finished silent"_s); }
 private:
     QStringList& m_journal;
 };
@@ -58,6 +59,7 @@ struct Rig
     FakeSettingsStore settings;
     FakeScheduler scheduler;
     FakeHost host{journal};
+    EngineBringUp bringUp{engine, shell, log, scheduler, record, dir.path()};
     bool otherInstance = false;
     int scratchCalls = 0;
     std::unique_ptr<StartupSequence> startup;
@@ -69,7 +71,7 @@ struct Rig
     }
     StartupSequence::Outcome start()
     {
-        StartupContext ctx{record,     state, log, engine, shell, settings, scheduler, dir.path(),
+        StartupContext ctx{record,     state, log, engine, bringUp, settings, dir.path(),
                            [this]() { return !otherInstance; }, [this]() { ++scratchCalls; }};
         startup = std::make_unique<StartupSequence>(std::move(ctx), host);
         return startup->start();
@@ -141,7 +143,7 @@ private slots:
             return index == 0 && attempt < 4 ? u"Failed to connect"_s : u"disabled"_s;
         }) << 4 << 4;
         // Start-up goes on regardless after ten attempts.
-        QTest::newRow("never disabled") << CodecReply([](int, int) { return QString(); }) << 10 << 11;
+        QTest::newRow("never disabled") << CodecReply([](int, int) { return QString(); }) << 10 << 10;
     }
     void codecWait()
     {
@@ -150,7 +152,7 @@ private slots:
         if (reply)
             rig.engine.codecReply = reply;
         rig.run();
-        QTEST(rig.startup->codecAttempts(), "attempts");
+        QTEST(rig.bringUp.codecAttempts(), "attempts");
         QTEST(int(rig.engine.calls.count(u"codec 0"_s)), "attempts");
         QFETCH(int, waits);
         QCOMPARE(rig.scheduler.delays, QList<int>(waits, 3000) << 100 << 100);
@@ -181,7 +183,7 @@ private slots:
         QVERIFY2(!rig.log.entries.join(u'|').contains("p a\"ss"_L1), qPrintable(rig.log.entries.join(u'|')));
         QCOMPARE(rig.journal.contains(u"host:missing linphonec"_s), !engine);
         QCOMPARE(rig.engine.calls.contains(u"init"_s), engine); // no engine: no waits for it either
-        QCOMPARE(rig.journal.last(), u"host:finished"_s);
+        QVERIFY(rig.journal.last().startsWith(u"host:finished"_s));
         if (rig.processes.runs.isEmpty())
             return;
         const auto& run = rig.processes.runs.first();

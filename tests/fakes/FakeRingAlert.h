@@ -32,6 +32,7 @@ public:
         ++rings;
         note(QStringLiteral("ring"));
     }
+    void stopRing() override { note(QStringLiteral("ring stop")); }
 
 private:
     void note(const QString& text)

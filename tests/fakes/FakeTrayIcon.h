@@ -26,6 +26,7 @@ public:
         note(QStringLiteral("tray:remove"));
     }
     bool isShown() const override { return shown; }
+    void setTip(const QString& t) override { tip = t; }
 
     void clickLeft() { emit leftClicked(); }
 
