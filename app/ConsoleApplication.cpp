@@ -231,8 +231,9 @@ void ConsoleApplication::showEngineMissing(const QString& program)
     // Not modal: a console started with the session must come up for the cameras even if nobody is there.
     auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("QZ Video Console"),
                                 QStringLiteral("The SIP engine program \"%1\" was not found or cannot be run.\n\n"
-                                               "Calls are not possible; the cameras and relays work. Install the "
-                                               "Debian package linphone-cli and start the console again.")
+                                               "Calls are not possible until it is installed (Debian package "
+                                               "linphone-cli); the console looks for it again every half "
+                                               "minute. The cameras and relays work.")
                                     .arg(program));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName(QStringLiteral("engineMissingBox"));
