@@ -1,22 +1,92 @@
-// The real console with the real engine: start-up logs, then shutdown by SIGTERM
-// leaves no engine daemon behind, logs "close" and the exit output last and
-// saves the placement; also when the engine shell is missing.
+// The console executable with the real engine, in program directories of its own under a home of the test's
+// own: shutdown by SIGTERM leaves no engine daemon behind, logs "close" and the exit output last and saves the
+// placement, also when the engine shell is missing; a second start ends at once and leaves the first alone;
+// and on a real X server with a tray host (ctest's tray_e2e runs that case under tests/desktop/xsession.sh
+// --tray) the minimised console goes into the tray and a click on its icon brings it back.
 
-#include "ConsoleProcess.h"
+#include "ConfigRecord.h"
+#include "EngineRig.h"
+#include "EngineSocketClient.h"
+#include "ProcessProbe.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QtTest>
 
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
 namespace {
 
-ConfigRecord loopbackRecord()
+/// The built console, copied (the program's directory is where the executable really is) into a program
+/// directory with one station on a loopback address where nothing listens. The destructor stops it by PID,
+/// and any engine it left.
+class Console
 {
-    ConfigRecord r = ConfigRecord::defaults();
-    r.ipAddress[0] = QStringLiteral("127.0.0.150"); // nothing listens there
-    r.description[0] = QStringLiteral("Ingresso");
-    return r;
-}
+public:
+    Console(QString dir, bool withShell)
+        : m_dir(std::move(dir))
+    {
+        ConfigRecord record = ConfigRecord::defaults();
+        record.ipAddress[0] = u"127.0.0.150"_s;
+        QString error;
+        m_ready = EngineRig::prepareProgramDir(m_dir, record, QStringLiteral(QZ_PROGRAM_DIR), &error)
+                  && QFile::copy(QStringLiteral(QZ_PROGRAM_DIR "/qzconsole"), program())
+                  && (withShell || QFile::remove(m_dir + u"/lp/linphonecsh"_s));
+        m_process.setWorkingDirectory(m_dir);
+    }
+    ~Console()
+    {
+        const qint64 engine = enginePid();
+        if (m_process.state() != QProcess::NotRunning && (!stop() || !m_process.waitForFinished(20000)))
+            m_process.kill();
+        if (!ProcessProbe::gone(engine))
+            ::kill(pid_t(engine), SIGKILL);
+    }
+
+    /// Starts it and waits for the end of its start-up with the engine: "init", then the third codec reply.
+    bool startUp()
+    {
+        m_process.start(program(), {});
+        return m_ready && QTest::qWaitFor([this] { return !entries().filter(u"2: "_s).isEmpty(); }, 45000);
+    }
+    QString program() const { return m_dir + u"/qzconsole"_s; }
+    QString log() const { return EngineRig::readText(m_dir + u"/qz.log"_s); }
+    /// Log messages without their time stamps, one per entry.
+    QStringList entries() const
+    {
+        static const QRegularExpression stamp(u"^\\d{1,2} \\w+ \\d{4} [\\d:]+ ?"_s);
+        QStringList entries = log().split(u"\r\n"_s, Qt::SkipEmptyParts);
+        for (QString& entry : entries)
+            entry.remove(stamp);
+        return entries;
+    }
+    /// PID of the engine daemon the console logged it started, 0 if none.
+    qint64 enginePid() const
+    {
+        return QRegularExpression(u"started linphonec \\(pid (\\d+)\\)"_s).match(log()).captured(1).toLongLong();
+    }
+    QProcess& process() { return m_process; }
+    /// Starts the same console again: "exit CODE: OUTPUT" of that second process, or "ran on" (it is killed).
+    QByteArray startAgain() const
+    {
+        QProcess second;
+        second.setProcessChannelMode(QProcess::MergedChannels);
+        second.start(program(), {});
+        if (!second.waitForFinished(10000) || second.exitStatus() != QProcess::NormalExit)
+            return "ran on";
+        return "exit " + QByteArray::number(second.exitCode()) + ": " + second.readAll();
+    }
+    bool stop() { return m_process.processId() > 0 && ::kill(pid_t(m_process.processId()), SIGTERM) == 0; }
+
+private:
+    QString m_dir;
+    bool m_ready = false;
+    QProcess m_process;
+};
 
 } // namespace
 
@@ -26,10 +96,11 @@ class TestConsoleShutdown : public QObject
 private slots:
     void initTestCase()
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("linphonec")).isEmpty())
+        if (QStandardPaths::findExecutable(u"linphonec"_s).isEmpty())
             QSKIP("linphonec is not installed (Debian package linphone-cli)");
-        m_binary = QStringLiteral(QZ_PROGRAM_DIR "/qzconsole");
-        QVERIFY2(QFile::exists(m_binary), qPrintable(m_binary));
+        QString error;
+        QVERIFY2(m_home.isValid() && EngineRig::lockEngine(m_lock, 120000, &error), qPrintable(error));
+        QVERIFY(EngineRig::writeEngineConfig(EngineRig::freeSipPort(5070)));
     }
 
     void shutdown_data()
@@ -42,40 +113,72 @@ private slots:
     void shutdown()
     {
         QFETCH(bool, withShell);
-        ConsoleProcess console(m_binary, withShell);
-        QVERIFY(console.lockEngine());
-        QVERIFY(console.writeEngineConfig(EngineTestEnv::freeUdpPort(5070)));
-        QVERIFY(console.writeConfig(loopbackRecord()));
-        QVERIFY(console.start());
-
-        // Start-up: "init", then the three codec replies.
-        QVERIFY2(console.waitForLog(QStringLiteral("2: "), 45000), qPrintable(console.log()));
-        const QStringList started = console.logEntries();
-        const int init = started.indexOf(QStringLiteral("init"));
-        QVERIFY2(init >= 0, qPrintable(console.log()));
-        QCOMPARE(started.filter(QStringLiteral("disabled")).size(), 3);
+        Console console(m_home.makeDir(u"prog"_s), withShell);
+        QVERIFY2(console.startUp(), qPrintable(console.log()));
+        QVERIFY2(console.entries().contains(u"init"_s) && console.entries().filter(u"disabled"_s).size() == 3,
+                 qPrintable(console.log()));
         const qint64 engine = console.enginePid();
-        QVERIFY2(ConsoleProcess::processAlive(engine), qPrintable(QString::number(engine) + u' ' + console.log()));
+        QVERIFY2(!ProcessProbe::gone(engine), qPrintable(console.log()));
 
-        QVERIFY(console.signal(SIGTERM));
-        QVERIFY2(console.waitForExit(20000), "the console did not end after SIGTERM");
-
-        const QStringList entries = console.logEntries();
-        const int close = entries.lastIndexOf(QStringLiteral("close"));
-        QVERIFY2(close >= 0, qPrintable(console.log()));
-        QVERIFY2(close == entries.size() - 2, qPrintable(console.log())); // "close", then the exit output
+        QVERIFY2(console.stop() && console.process().waitForFinished(20000), "the console did not end after SIGTERM");
+        const QStringList entries = console.entries();
+        // "close", then the exit output: an engine that had to be killed would be logged after them.
+        QVERIFY2(entries.lastIndexOf(u"close"_s) == entries.size() - 2, qPrintable(console.log()));
         if (!withShell)
-            QCOMPARE(entries.at(close + 1),
-                     QStringLiteral("Failed to create process, check the path of the command line."));
-        QTRY_VERIFY_WITH_TIMEOUT(!ConsoleProcess::processAlive(engine), 10000);
+            QCOMPARE(entries.last(), u"Failed to create process, check the path of the command line."_s);
+        QTRY_VERIFY_WITH_TIMEOUT(ProcessProbe::gone(engine), 10000);
+        QSettings placement(m_home.root() + u"/home/.config/qzr/qzr.conf"_s, QSettings::IniFormat);
+        QCOMPARE(placement.value(u"settings/wstate"_s).toString(), u"0"_s);
+        QVERIFY(placement.value(u"settings/wwidth"_s).toDouble() > 0);
+    }
 
-        QSettings placement(console.settingsFile(), QSettings::IniFormat);
-        QCOMPARE(placement.value(QStringLiteral("settings/wstate")).toString(), QStringLiteral("0"));
-        QVERIFY(placement.value(QStringLiteral("settings/wwidth")).toDouble() > 0);
+    void secondStartLeavesTheFirstAlone()
+    {
+        Console first(m_home.makeDir(u"prog"_s), true);
+        QVERIFY2(first.startUp(), qPrintable(first.log()));
+        // Start-up and shutdown entries ("init", "engine: ...", "close"); camera failures come and go meanwhile.
+        const QRegularExpression own(u"^(init|engine|close|\\d: )"_s);
+        const QStringList entries = first.entries().filter(own);
+        // Twice: on its way out the second must not give up the first's instance lock either. A message box
+        // would hold it up: it ends at once, quietly.
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(first.startAgain(), QByteArray("exit 0: "));
+        // The first runs on with its engine and serves; the second logged nothing ("init", "close", ...).
+        QCOMPARE(first.process().state(), QProcess::Running);
+        QCOMPARE(EngineSocketClient::request(EngineSocketClient::defaultSocketPath(), "status hook").text,
+                 "hook=on-hook\n"_ba);
+        QCOMPARE(first.entries().filter(own), entries);
+    }
+
+    void trayIconClickBringsTheWindowBack()
+    {
+        if (qgetenv("QT_QPA_PLATFORM") != "xcb")
+            QSKIP("needs an X server with a tray host: ctest's tray_e2e runs it under tests/desktop/xsession.sh");
+        Console console(m_home.makeDir(u"prog"_s), true);
+        QVERIFY2(console.startUp(), qPrintable(console.log()));
+        const auto xdotool = [](const QStringList& arguments) {
+            QProcess p;
+            p.start(u"xdotool"_s, arguments);
+            return p.waitForFinished(5000) ? QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed() : QString();
+        };
+        const QStringList search{u"search"_s, u"--onlyvisible"_s, u"--name"_s, u"QZ Video Console"_s};
+        QTRY_VERIFY_WITH_TIMEOUT(!xdotool(search).isEmpty(), 30000);
+        // trayer packs its icons to the right end of its dock at the top of the screen.
+        const int width = xdotool({u"getdisplaygeometry"_s}).section(u' ', 0, 0).toInt();
+        for (const QString& back : {u"icon"_s, u"second start"_s}) {
+            xdotool({u"windowminimize"_s, xdotool(search).section(u'\n', 0, 0)});
+            QTRY_VERIFY_WITH_TIMEOUT(xdotool(search).isEmpty(), 5000);
+            if (back == u"icon"_s)
+                xdotool({u"mousemove"_s, QString::number(width - 12), u"16"_s, u"click"_s, u"1"_s});
+            else
+                QCOMPARE(console.startAgain(), QByteArray("exit 0: "));
+            QTRY_VERIFY2_WITH_TIMEOUT(!xdotool(search).isEmpty(), qPrintable(back), 5000);
+        }
     }
 
 private:
-    QString m_binary;
+    EngineRig::Home m_home;
+    QLockFile m_lock{EngineRig::lockPath()};
 };
 
 QTEST_GUILESS_MAIN(TestConsoleShutdown)

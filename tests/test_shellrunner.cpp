@@ -1,14 +1,14 @@
-// RunShellCommand against small scripts made by the test: streams, the pipe-failure retry, programs
-// that cannot start, children that never end, and arguments no shell parses.
+// ShellRunner against small scripts made by the test: streams, the pipe-failure retry, programs that cannot
+// start, children that never end, and arguments no shell parses.
 
 #include "ChildProcessRunner.h"
 #include "EngineShell.h"
+#include "ProcessProbe.h"
 #include "RecordingLogger.h"
 #include "ShellRunner.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -19,39 +19,19 @@ namespace {
 const QString kStartFailure = u"Failed to create process, check the path of the command line."_s;
 const QString kCommand = u"%cmd"_s; // stands for the command's log text in expected log entries
 
-/// The real runner, counting the runs it is asked for.
-class CountingRunner : public ChildProcessRunner
-{
-public:
-    ChildRunResult run(const QString& program, const QStringList& args, bool wantStdOut, bool wantStdErr,
-                       int timeoutMs) override
-    {
-        ++runs;
-        return m_real.run(program, args, wantStdOut, wantStdErr, timeoutMs);
-    }
-    int runs = 0;
-
-private:
-    QtChildProcessRunner m_real;
-};
-
 /// One run of a script (or of a program that is no script) and what comes of it.
 struct Run
 {
-    QByteArray script{};  ///< empty: program is run instead
-    QString program{};    ///< relative to the test's folder
+    QByteArray script{}; ///< empty: program is run instead
+    QString program{};   ///< relative to the test's folder
+    QString password{};  ///< set: the engine shell's register command with this password, else "status"
     bool wantStdOut = true;
     bool wantStdErr = false;
-    bool convertOem = true;
+    int timeoutMs = ShellRunner::kDefaultTimeoutMs;
     QString output{};
-    int runs = 1;
-    QStringList log{}; ///< kCommand stands for the command's log text
+    int runs = 1; ///< as the script counts them
+    QStringList log{};
 };
-
-ShellCommand commandFor(const QString& program, const QStringList& args = {})
-{
-    return ShellCommand{program, args, program + u" (logged)"_s};
-}
 
 } // namespace
 Q_DECLARE_METATYPE(Run)
@@ -61,21 +41,11 @@ class TestShellRunner : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_log.entries.clear();
-        m_runner.runs = 0;
-    }
-
     void runs_data()
     {
         QTest::addColumn<Run>("r");
         const QByteArray streams = "echo out 1\necho err 1 >&2\necho out 2\n";
-        const QByteArray utf8 = "printf 'rel\\303\\250 1'\n";
         const QStringList twoRetries{kCommand, u"retry"_s, kCommand, u"retry"_s};
-        QTest::newRow("prints") << Run{.script = "echo hello\necho world\n", .output = u"hello\nworld\n"_s};
         QTest::newRow("exit code ignored") << Run{.script = "exit 3\n", .wantStdErr = true};
         QTest::newRow("stdout only") << Run{.script = streams, .output = u"out 1\nout 2\n"_s};
         QTest::newRow("stderr only")
@@ -83,129 +53,71 @@ private slots:
         QTest::newRow("both streams keep their order")
             << Run{.script = "for i in 1 2 3 4 5; do echo out $i; echo err $i >&2; done\n", .wantStdErr = true,
                    .output = u"out 1\nerr 1\nout 2\nerr 2\nout 3\nerr 3\nout 4\nerr 4\nout 5\nerr 5\n"_s};
-        // convertOem changes nothing on Linux, asked for or not.
-        QTest::newRow("utf-8 left alone") << Run{.script = utf8, .output = u"relè 1"_s};
-        QTest::newRow("utf-8 left alone, no conversion asked")
-            << Run{.script = utf8, .convertOem = false, .output = u"relè 1"_s};
+        QTest::newRow("neither stream: not run") << Run{.script = "echo ran\n", .wantStdOut = false, .runs = 0,
+            .log = {kCommand + u" not run: neither standard output nor standard error wanted"_s}};
+        QTest::newRow("utf-8") << Run{.script = "printf 'rel\\303\\250 1'\n", .output = u"rel\u00e8 1"_s};
         // A child that reads its input sees its end at once, not the time limit.
         QTest::newRow("no input") << Run{.script = "cat\necho done\n", .wantStdErr = true, .output = u"done\n"_s};
+        // The child is killed at the time limit (its PID file tells whether it is gone); its output so far stays.
+        QTest::newRow("never ends") << Run{.script = "echo $$ > \"$0.pid\"\necho partial\nexec sleep 60\n",
+            .wantStdErr = true, .timeoutMs = 500, .output = u"partial\n"_s,
+            .log = {kCommand + u" killed after 0.5 s without ending"_s}};
         // linphonecsh prints its pipe error on standard error.
         QTest::newRow("pipe failure on an unwanted stream")
             << Run{.script = "echo 'ERROR: Failed to connect pipe' >&2\n"};
         QTest::newRow("pipe failure every time: three runs, outputs joined")
-            << Run{.script = "echo run >> \"$0.runs\"\nn=$(wc -l < \"$0.runs\" | tr -d ' ')\n"
-                             "echo \"ERROR: Failed to connect pipe: No such file or directory ($n)\"\n",
+            << Run{.script = "echo \"Failed to connect pipe: $(wc -l < \"$0.runs\")\"\n",
                    .wantStdErr = true,
-                   .output = u"ERROR: Failed to connect pipe: No such file or directory (1)\n"
-                             "ERROR: Failed to connect pipe: No such file or directory (2)\n"
-                             "ERROR: Failed to connect pipe: No such file or directory (3)\n"_s,
+                   .output = u"Failed to connect pipe: 1\nFailed to connect pipe: 2\nFailed to connect pipe: 3\n"_s,
                    .runs = 3, .log = twoRetries};
         QTest::newRow("pipe failure once: still three runs")
-            << Run{.script = "if [ -e \"$0.runs\" ]; then echo ok; else echo 'Failed to connect pipe'; fi\n"
-                             "echo run >> \"$0.runs\"\n",
+            << Run{.script = "[ $(wc -l < \"$0.runs\") = 1 ] && echo 'Failed to connect pipe' || echo ok\n",
                    .output = u"Failed to connect pipe\nok\nok\n"_s, .runs = 3, .log = twoRetries};
         // The first run reports the pipe error and removes itself, so the retry cannot start.
         QTest::newRow("start failure replaces earlier output")
-            << Run{.script = "rm -f \"$0\"\necho 'Failed to connect pipe'\n", .output = kStartFailure, .runs = 2,
+            << Run{.script = "rm -f \"$0\"\necho 'Failed to connect pipe'\n", .output = kStartFailure,
                    .log = {kCommand, u"retry"_s}};
-        QTest::newRow("missing program") << Run{.program = u"no/such/dir/linphonecsh"_s, .output = kStartFailure};
-        QTest::newRow("missing program, both streams")
-            << Run{.program = u"no/such/dir/linphonecsh"_s, .wantStdErr = true, .output = kStartFailure};
-        QTest::newRow("not executable") << Run{.program = u"plain.txt"_s, .wantStdErr = true, .output = kStartFailure};
+        // Each argument reaches the program as it is, whatever a shell would make of it; the log masks it.
+        const QString password = u"pa ss\"w'd; touch x $(touch y) `touch z`"_s;
+        QTest::newRow("register arguments reach it unparsed")
+            << Run{.script = "printf '%s\\n' \"$@\"\n", .password = password,
+                   .output = u"register\n--host\n127.0.0.1\n--username\n 100 \n--password\n"_s + password + u'\n'};
+        QTest::newRow("missing program")
+            << Run{.program = u"no/such/dir/linphonecsh"_s, .wantStdErr = true, .output = kStartFailure, .runs = 0};
+        QTest::newRow("not executable") << Run{.program = u"plain.txt"_s, .output = kStartFailure, .runs = 0};
     }
 
     void runs()
     {
         QFETCH(Run, r);
-        QFile plain(m_dir->filePath(u"plain.txt"_s));
-        QVERIFY(plain.open(QIODevice::WriteOnly) && plain.write("echo Failed to connect pipe\n") > 0);
-        plain.close();
-        const QString path = r.script.isEmpty() ? m_dir->filePath(r.program) : writeScript(u"script"_s, r.script);
-        const ShellCommand command = commandFor(path, {u"status"_s});
-        ShellRunner shell(m_log, m_runner);
+        QTemporaryDir dir;
+        QFile file(dir.filePath(r.script.isEmpty() ? u"plain.txt"_s : u"script"_s));
+        // Every run counts itself. Not executable, the plain file must not be run through a shell either.
+        const QByteArray body = r.script.isEmpty() ? "echo Failed to connect pipe\n"_ba : r.script;
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("#!/bin/sh\necho run >> \"$0.runs\"\n" + body) > 0);
+        file.setPermissions(r.script.isEmpty() ? QFile::ReadOwner : QFile::ReadOwner | QFile::ExeOwner);
+        file.close();
+        const QString path = r.script.isEmpty() ? dir.filePath(r.program) : file.fileName();
+        const ShellCommand command = r.password.isEmpty()
+            ? ShellCommand{path, {u"status"_s}, path + u" (logged)"_s}
+            : EngineShell::registerCommand(path, u"127.0.0.1"_s, u" 100 "_s, r.password);
+        RecordingLogger log;
+        QtChildProcessRunner runner;
+        ShellRunner shell(log, runner);
+        shell.setTimeoutMs(r.timeoutMs);
         QElapsedTimer clock;
         clock.start();
-        QCOMPARE(shell.RunShellCommand(command, r.wantStdOut, r.wantStdErr, r.convertOem), r.output);
-        QCOMPARE(m_runner.runs, r.runs);
-        r.log.replaceInStrings(kCommand, command.logText);
-        QCOMPARE(m_log.entries, r.log);
-        // A pause of 200 ms before each repeated run.
-        QVERIFY2(clock.elapsed() >= (r.runs - 1) * ShellRunner::kRetryPauseMs - 10,
-                 qPrintable(QString::number(clock.elapsed())));
-    }
-
-    void neitherStreamRunsNothing()
-    {
-        const QString script = writeScript(u"marker"_s, "touch \"$0.ran\"\necho ran\n");
-        const ShellCommand command = commandFor(script);
-        ShellRunner shell(m_log, m_runner);
-        QCOMPARE(shell.RunShellCommand(command, false, false, true), QString());
-        QCOMPARE(m_runner.runs, 0);
-        QVERIFY(!QFileInfo::exists(script + u".ran"_s));
-        QCOMPARE(m_log.entries.size(), 1);
-        QVERIFY(m_log.entries[0].startsWith(command.logText));
-
-        // The same command with a stream wanted does run: the script works.
-        QCOMPARE(shell.RunShellCommand(command, true, false, true), u"ran\n"_s);
-        QVERIFY(QFileInfo::exists(script + u".ran"_s));
-    }
-
-    void neverEndingChildIsKilled()
-    {
-        const QString script = writeScript(u"forever"_s, "echo $$ > \"$0.pid\"\necho partial\nexec sleep 60\n");
-        ShellRunner shell(m_log, m_runner);
-        shell.setTimeoutMs(500);
-        const ShellCommand command = commandFor(script);
-
-        QElapsedTimer clock;
-        clock.start();
-        QCOMPARE(shell.RunShellCommand(command, true, true, false), u"partial\n"_s);
-        QVERIFY2(clock.elapsed() < 10000, "the runner did not stop the child at its time limit");
-        QCOMPARE(m_runner.runs, 1);
-        QCOMPARE(m_log.entries, QStringList{command.logText + u" killed after 0.5 s without ending"_s});
-
-        QFile pidFile(script + u".pid"_s);
-        QVERIFY(pidFile.open(QIODevice::ReadOnly));
-        const QByteArray pid = pidFile.readAll().trimmed();
-        QVERIFY(!pid.isEmpty());
-        QVERIFY2(!QFileInfo::exists(u"/proc/"_s + QString::fromLatin1(pid)), "the child still runs");
-    }
-
-    void passwordCannotInject()
-    {
-        const QString injected = m_dir->filePath(u"injected"_s);
-        const QString script = writeScript(u"args"_s, "for a in \"$@\"; do printf '%s\\n' \"$a\"; done\n");
-        const QString password = u"pa ss\"w'd; touch "_s + injected + u" $(touch "_s + injected + u") `touch "_s
-                                 + injected + u"`"_s;
-        const QString user = u" 100 "_s;
-        const ShellCommand command = EngineShell::registerCommand(script, u"127.0.0.1"_s, user, password);
-        ShellRunner shell(m_log, m_runner);
-        const QStringList expected{u"register"_s, u"--host"_s, u"127.0.0.1"_s, u"--username"_s, user, u"--password"_s,
-                                   password};
-        QCOMPARE(shell.RunShellCommand(command, true, false, true), expected.join(u'\n') + u'\n');
-        QVERIFY(!QFileInfo::exists(injected));
+        QCOMPARE(shell.run(command, r.wantStdOut, r.wantStdErr), r.output);
+        QFile runs(file.fileName() + u".runs"_s);
+        QCOMPARE(runs.open(QIODevice::ReadOnly) ? int(runs.readAll().count('\n')) : 0, r.runs);
+        QCOMPARE(log.entries, r.log.replaceInStrings(kCommand, command.logText));
         QVERIFY(!command.logText.contains(u"pa ss"_s));
-        QCOMPARE(m_log.entries, QStringList());
+        // A pause of 200 ms before each repeated run.
+        QVERIFY(clock.elapsed() >= r.log.count(u"retry"_s) * ShellRunner::kRetryPauseMs - 10);
+        QFile pid(path + u".pid"_s);
+        QVERIFY(!pid.open(QIODevice::ReadOnly) || ProcessProbe::gone(pid.readAll().trimmed().toLongLong()));
     }
-
-private:
-    QString writeScript(const QString& name, const QByteArray& body);
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    RecordingLogger m_log;
-    CountingRunner m_runner;
 };
-
-QString TestShellRunner::writeScript(const QString& name, const QByteArray& body)
-{
-    const QString path = m_dir->filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly))
-        return {};
-    f.write("#!/bin/sh\n" + body);
-    f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
-}
 
 QTEST_GUILESS_MAIN(TestShellRunner)
 #include "test_shellrunner.moc"
