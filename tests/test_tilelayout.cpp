@@ -85,7 +85,7 @@ private slots:
         QCOMPARE(layOut(c, outer.width(), outer.height(), active), complete);
         for (auto it = places.cbegin(); it != places.cend(); ++it)
             QVERIFY2(c.tiles[it.key()].pictureView == it.value(), qPrintable(u"tile %1"_s.arg(it.key())));
-        // Too small: the tiles and the logo keep their places.
+        // Visibility follows the active set; too small, the tiles and the logo keep their places.
         for (int i = 0; i < 16; ++i) {
             QCOMPARE(c.tiles[i].visible, active.contains(i));
             QVERIFY(complete || c.tiles[i].lockButton == before.tiles[i].lockButton);
