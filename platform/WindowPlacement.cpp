@@ -14,10 +14,16 @@
 double WindowPlacement::parseNumber(const QString& text, bool* ok)
 {
     const QString trimmed = text.trimmed();
+    // Never written with group separators: a comma or point is a decimal one, so
+    // "123,456" from a comma locale is 123.456, not 123456.
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
+    QLocale system = QLocale::system();
+    system.setNumberOptions(QLocale::RejectGroupSeparator);
     bool parsed = false;
-    double value = QLocale::c().toDouble(trimmed, &parsed);
+    double value = c.toDouble(trimmed, &parsed);
     if (!parsed)
-        value = QLocale::system().toDouble(trimmed, &parsed);
+        value = system.toDouble(trimmed, &parsed);
     // Twips of a real screen fit a float many times over; anything beyond is not a placement.
     *ok = parsed && std::isfinite(value) && std::fabs(value) <= std::numeric_limits<float>::max();
     return *ok ? value : 0;
