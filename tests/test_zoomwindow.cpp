@@ -61,7 +61,7 @@ private slots:
         QTest::newRow("first run") << StringMap() << QRect(0, 0, 383, 348);
         QTest::newRow("saved") << placement(u"0 1500 750 7500 6000"_s) << QRect(100, 50, 500, 400);
         QTest::newRow("locale's notation") << placement(u"0 1500,5 750,25 7500 6000,9"_s) << QRect(100, 50, 500, 400);
-        QTest::newRow("comma, three decimals") << placement(u"0 1500,125 750 7500 6000"_s) << QRect(100, 50, 500, 400);
+        QTest::newRow("comma, three decimals") << placement(u"0 1500 750,125 7500 6000"_s) << QRect(100, 50, 500, 400);
         QTest::newRow("not numbers: defaults") << placement(u"x 0 0 wide 1e99"_s) << QRect(0, 0, 383, 348);
         QTest::newRow("minimised when it closed") << placement(u"1 1500 750 7500 6000"_s) << QRect();
     }
