@@ -1,6 +1,5 @@
-// The ring loop with the player and the event-loop steps faked: start, the
-// restart while the call rings, no restart otherwise, and one log entry when
-// the ring cannot sound.
+// The ring loop with the player and the event-loop steps faked: the restart while the call rings and none
+// otherwise, a new ring that cancels an old restart, and one log entry per ring that cannot sound.
 
 #include "FakeRingPlayer.h"
 #include "FakeScheduler.h"
@@ -13,15 +12,15 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString Path = u"/opt/qz/ring.wav"_s;
+const QStringList Start{u"close"_s, u"open /opt/qz/ring.wav"_s, u"play"_s};
 
 struct Rig
 {
-    int CallState = 1;
+    int callState = 1;
     FakeRingPlayer player;
     FakeScheduler scheduler;
     RecordingLogger logger;
-    RingTone ring{player, scheduler, logger, CallState, RingTone::ringPath(u"/opt/qz"_s)};
+    RingTone ring{player, scheduler, logger, callState, RingTone::ringPath(u"/opt/qz"_s)};
 };
 
 } // namespace
@@ -30,109 +29,55 @@ class TestRingTone : public QObject
 {
     Q_OBJECT
 private slots:
-    void startOpensAndPlays()
+    void restartsOnlyWhileRinging()
     {
         Rig rig;
         QSignalSpy played(&rig.ring, &RingTone::ringPlayed);
         rig.ring.startRing();
-        QCOMPARE(rig.player.commands, (QStringList{u"close"_s, u"open "_s + Path, u"play"_s}));
-        QVERIFY(rig.player.playing);
-        QCOMPARE(played.count(), 1);
-        QVERIFY(rig.logger.entries.isEmpty());
-        QVERIFY(!rig.scheduler.hasPending());
-    }
-
-    void restartsWhileRinging()
-    {
-        Rig rig;
-        QSignalSpy played(&rig.ring, &RingTone::ringPlayed);
-        rig.ring.startRing();
+        QCOMPARE(rig.player.commands, Start);
         for (int round = 0; round < 3; ++round) {
             rig.player.commands.clear();
             rig.player.finish();
-            // Each command after the events pending before it.
-            QCOMPARE(rig.player.commands, QStringList{u"stop"_s});
-            QCOMPARE(rig.scheduler.runAll(1), 1);
-            QCOMPARE(rig.player.commands, (QStringList{u"stop"_s, u"close"_s}));
-            QCOMPARE(rig.scheduler.runAll(1), 1);
-            QCOMPARE(rig.player.commands.last(), u"open "_s + Path);
-            QCOMPARE(rig.scheduler.runAll(1), 1);
-            QCOMPARE(rig.player.commands.last(), u"play"_s);
-            QVERIFY(!rig.scheduler.hasPending());
+            for (int step = 1; step <= 3; ++step, rig.scheduler.runAll(1)) // one command per pass of the event loop
+                QCOMPARE(rig.player.commands.size(), step);
+            QCOMPARE(rig.player.commands, QStringList{u"stop"_s} + Start);
         }
-        QCOMPARE(played.count(), 4);
+        QVERIFY(!rig.scheduler.hasPending() && rig.logger.entries.isEmpty() && played.count() == 4);
         QCOMPARE(rig.scheduler.delays, QList<int>(9, 0));
-    }
-
-    void noRestartOtherwise_data()
-    {
-        QTest::addColumn<int>("state");
-        QTest::newRow("idle (caller gave up)") << 0;
-        QTest::newRow("outgoing") << 2;
-        QTest::newRow("in call (answered)") << 3;
-    }
-
-    void noRestartOtherwise()
-    {
-        QFETCH(int, state);
-        Rig rig;
-        rig.ring.startRing();
-        // Answering or the end of the call does not stop the ring: the playback under way finishes.
-        rig.CallState = state;
-        QVERIFY(rig.player.playing);
+        // The next call's ring cancels a restart under way.
         rig.player.commands.clear();
         rig.player.finish();
-        rig.scheduler.runAll();
-        QVERIFY(rig.player.commands.isEmpty());
-    }
-
-    void silentRingLogsOnce_data()
-    {
-        // How the ring falls silent: 0 the file cannot be opened; 1 the playback fails; 2 a restart's reopen fails.
-        QTest::addColumn<int>("how");
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("plays");
-        QTest::newRow("missing file") << 0 << u"Ring tone silent: /opt/qz/ring.wav is missing"_s << 0;
-        QTest::newRow("failed playback, no restart")
-            << 1 << u"Ring tone silent: playback of ring.wav did not end (no working audio output)"_s << 1;
-        QTest::newRow("reopen failing during a restart") << 2 << u"Ring tone silent: ring.wav: truncated"_s << 1;
-    }
-
-    void silentRingLogsOnce()
-    {
-        QFETCH(int, how);
-        QFETCH(QString, entry);
-        QFETCH(int, plays);
-        Rig rig;
-        if (how == 0)
-            rig.player.openError = Path + u" is missing"_s;
         rig.ring.startRing();
-        if (how == 1) {
-            rig.player.fail(u"playback of ring.wav did not end (no working audio output)"_s);
-            rig.player.fail(u"again"_s);
-        } else if (how == 2) {
-            rig.player.openError = u"ring.wav: truncated"_s;
+        rig.scheduler.runAll();
+        QCOMPARE(rig.player.commands, QStringList{u"stop"_s} + Start);
+        for (int state : {0, 2, 3}) { // the caller gave up, an outgoing call, answered: the ring is left to end
+            rig.callState = state;
+            rig.player.commands.clear();
             rig.player.finish();
-        }
-        rig.scheduler.runAll();
-        QCOMPARE(rig.logger.entries, QStringList{entry});
-        QCOMPARE(rig.player.commands.count(u"play"_s), plays);
-        if (how == 0) {
-            // The next call's ring says it again, once.
-            rig.ring.startRing();
-            QCOMPARE(rig.logger.entries.size(), 2);
+            rig.scheduler.runAll();
+            QVERIFY(rig.player.commands.isEmpty());
         }
     }
 
-    void newRingCancelsAnOldRestart()
+    void silentRingLogsOncePerRing()
     {
-        Rig rig;
-        rig.ring.startRing();
-        rig.player.finish(); // restart under way...
-        rig.player.commands.clear();
-        rig.ring.startRing(); // ...when the next call's ring starts
-        rig.scheduler.runAll();
-        QCOMPARE(rig.player.commands, (QStringList{u"close"_s, u"open "_s + Path, u"play"_s}));
+        for (int how : {0, 1, 2}) { // the file cannot be opened, the playback fails, a restart's reopen fails
+            Rig rig;
+            for (int ring = 1; ring <= 2; ++ring) {
+                rig.player.openError = how == 0 ? u"why"_s : QString();
+                rig.ring.startRing();
+                if (how == 1) {
+                    rig.player.fail(u"why"_s);
+                    rig.player.fail(u"again"_s);
+                } else if (how == 2) {
+                    rig.player.openError = u"why"_s;
+                    rig.player.finish();
+                }
+                rig.scheduler.runAll();
+                QCOMPARE(rig.logger.entries, QStringList(ring, u"Ring tone silent: why"_s));
+                QCOMPARE(rig.player.commands.count(u"play"_s), how ? ring : 0);
+            }
+        }
     }
 };
 
