@@ -191,7 +191,9 @@ bool writeFile(const QString& path, const ConfigRecord& record, QString* error)
         return false;
     }
     const QByteArray data = encode(record);
-    if (file.write(data) != data.size()) {
+    // The write lands in a buffer; a full disk shows only when it is flushed, and
+    // commit() would rename the short file over the good one all the same.
+    if (file.write(data) != data.size() || !file.flush()) {
         const QString reason = file.errorString();
         file.cancelWriting();
         if (error) {
