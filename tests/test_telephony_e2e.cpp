@@ -9,6 +9,7 @@
 #include "ConfigRecord.h"
 #include "ConsoleApplication.h"
 #include "EngineSocketClient.h"
+#include "EngineSupervisor.h"
 #include "ImageButton.h"
 #include "IncomingCallAlert.h"
 #include "LinphoneEngine.h"
@@ -17,6 +18,7 @@
 #include "ProcessProbe.h"
 #include "RingPopup.h"
 #include "RingTone.h"
+#include "StationSimulator.h"
 
 #include <QApplication>
 #include <QScopeGuard>
@@ -25,6 +27,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/resource.h>
 
 using namespace EngineRig;
 using namespace Qt::StringLiterals;
@@ -52,6 +55,15 @@ ConfigRecord stationTable()
         record.param(ConfigRecord::kLightRelayParam, i) = 10;
     }
     return record;
+}
+
+/// CPU time this process (the console included) has used, ms.
+qint64 cpuMs()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval& t) { return qint64(t.tv_sec) * 1000 + t.tv_usec / 1000; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
 }
 
 QString dataFile(const char* name)
@@ -291,6 +303,112 @@ private slots:
         QCOMPARE(m_transitions, (Transitions{{0, 2}, {2, 3}, {3, 0}}));
         // The station saw the whole call, the operator's BYE included.
         QVERIFY2(peer.finish(15000, &error), qPrintable(error + registrarLog()));
+
+        if (server) {
+            // An engine replaced after a crash registers again.
+            const qsizetype registrations = registrarLog().count("REGISTER of 100 saved"_L1);
+            QVERIFY(::kill(pid_t(m_console->engine()->startedPid()), SIGKILL) == 0);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_console->supervisor()->isTelephonyUp(), 2000);
+            QTRY_VERIFY2_WITH_TIMEOUT(m_console->supervisor()->isTelephonyUp(), qPrintable(report()), 15000);
+            QTRY_VERIFY2_WITH_TIMEOUT(registrarLog().count("REGISTER of 100 saved"_L1) > registrations,
+                                      qPrintable(report() + registrarLog()), 10000);
+            QVERIFY2(report().count(u"--password ******"_s) == 2 && !report().contains("console-secret"_L1),
+                     qPrintable(report() + registrarLog()));
+        }
+    }
+
+    void engineLostInACallIsReplaced_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<int>("idleWithinMs");
+        QTest::newRow("killed") << int(SIGKILL) << 1000;
+        // A stopped daemon takes three unanswered polls of up to 2 s each to be found hung.
+        QTest::newRow("stopped") << int(SIGSTOP) << 9000;
+    }
+
+    void engineLostInACallIsReplaced()
+    {
+        QFETCH(int, signal);
+        QFETCH(int, idleWithinMs);
+        MainWindow* w = m_console->mainWindow();
+        const ConfigRecord& r = m_console->record();
+        QString error;
+        SipPeer caller(m_peerDir, u"lost_%1"_s.arg(QString::fromLatin1(QTest::currentDataTag())));
+        QVERIFY2(caller.call(dataFile("e2e_station_calls.xml"), m_sipPort, r.ipAddress[3], r.extension[3], 3000, &error),
+                 qPrintable(error));
+        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 1, qPrintable(report() + caller.output()), kStateTimeoutMs);
+        QTest::mouseClick(w->telephoneButton(3), Qt::LeftButton);
+        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 3, qPrintable(report() + caller.output()), kStateTimeoutMs);
+
+        // The call is gone with its engine: at once the tile is idle, nothing pretends otherwise.
+        const qint64 pid = m_console->engine()->startedPid();
+        QVERIFY(::kill(pid_t(pid), signal) == 0);
+        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 0, qPrintable(report()), idleWithinMs);
+        QVERIFY(tel(3) == "tel_n"_L1 && !muteButtonShown() && !isTopmost() && !m_console->ringPopup());
+        QVERIFY(m_console->window()->trayTip().contains("SIP engine not running"_L1));
+        // A new engine of its own, the old one gone (a stopped one killed by its PID).
+        QTRY_VERIFY2_WITH_TIMEOUT(m_console->supervisor()->isTelephonyUp(), qPrintable(report()), 15000);
+        QVERIFY(m_console->engine()->startedPid() != pid);
+        QTRY_VERIFY(ProcessProbe::gone(pid));
+        QVERIFY(!m_console->window()->trayTip().contains("SIP engine not running"_L1));
+        // One line opens the outage, one closes it.
+        const QString log = report();
+        QVERIFY2(log.count(u"engine: lost"_s) + log.count(u"engine: no answer"_s) == 1
+                     && log.count(u"engine: running again after"_s) == 1,
+                 qPrintable(log));
+
+        // The next door call gets through, answered from its tile.
+        m_transitions.clear();
+        SipPeer next(m_peerDir, u"after_%1"_s.arg(QString::fromLatin1(QTest::currentDataTag())));
+        QVERIFY2(next.call(dataFile("e2e_station_calls.xml"), m_sipPort, r.ipAddress[2], r.extension[2], 3000, &error),
+                 qPrintable(error));
+        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 1, qPrintable(report() + next.output()), kStateTimeoutMs);
+        QCOMPARE(m_console->state().callStation, 2);
+        QTest::mouseClick(w->telephoneButton(2), Qt::LeftButton);
+        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 3, qPrintable(report() + next.output()), kStateTimeoutMs);
+        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 0, qPrintable(report() + next.output()), kStateTimeoutMs);
+        QVERIFY2(next.finish(15000, &error), qPrintable(error));
+    }
+
+    void withoutTheEngineProgramCamerasAndRelaysWork()
+    {
+        QString error;
+        QVERIFY2(m_console.stop(&error), qPrintable(error));
+        StationSimulator station({u"--first"_s, u"7"_s, u"--count"_s, u"1"_s});
+        QVERIFY2(station.isReady(), qPrintable(station.errorString()));
+        ConfigRecord record = stationTable();
+        record.active[4] = 1;
+        record.ipAddress[4] = u"127.0.0.7"_s;
+        record.param(ConfigRecord::kLockRelayParam, 4) = 1;
+        // The console looks the engine up in the PATH: one with the engine's shell but not the engine.
+        const QString bin = m_home.makeDir(u"bin-no-engine"_s);
+        QVERIFY(QFile::link(QStandardPaths::findExecutable(u"linphonecsh"_s), bin + u"/linphonecsh"_s));
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", bin.toLocal8Bit());
+        auto restorePath = qScopeGuard([&path] { qputenv("PATH", path); });
+        m_logOffset = 0;
+        QVERIFY2(m_console.start(m_home.makeDir(u"prog-no-engine"_s), record, &error, false), qPrintable(error));
+        MainWindow* w = m_console->mainWindow();
+        QTRY_VERIFY_WITH_TIMEOUT(!w->stationPicture(4).isNull(), 5000);
+        QTest::mouseClick(w->lockButton(4), Qt::LeftButton);
+        QVERIFY(station.waitForLine(QRegularExpression(u"^relay 0 127.0.0.7 101$"_s), 5000));
+        QVERIFY(m_console->window()->trayTip().contains("SIP engine not running"_L1));
+
+        // Waiting for the program costs nothing: no busy loop, a bounded log.
+        const qint64 cpuBefore = cpuMs();
+        QElapsedTimer wall;
+        wall.start();
+        QTest::qWait(6000);
+        const double busy = double(cpuMs() - cpuBefore) / double(wall.elapsed());
+        QVERIFY2(busy < 0.25, qPrintable(QString::number(busy)));
+        QVERIFY2(report().count(u"engine: "_s) <= 3, qPrintable(report()));
+        QVERIFY(!m_console->supervisor()->isTelephonyUp());
+
+        restorePath.dismiss();
+        qputenv("PATH", path);
+        QVERIFY2(m_console.stop(&error), qPrintable(error));
+        m_logOffset = 0;
+        QVERIFY2(startConsole(stationTable(), u"prog-again"_s, &error), qPrintable(error));
     }
 
     void engineHungInShutdownIsWokenWhenTheConsoleEnds()

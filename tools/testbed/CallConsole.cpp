@@ -24,7 +24,7 @@ CallConsole::~CallConsole()
     stop(&ignored);
 }
 
-bool CallConsole::start(const QString& programDir, const ConfigRecord& record, QString* error)
+bool CallConsole::start(const QString& programDir, const ConfigRecord& record, QString* error, bool withEngine)
 {
     error->clear();
     m_programDir = programDir;
@@ -40,8 +40,10 @@ bool CallConsole::start(const QString& programDir, const ConfigRecord& record, Q
     (void)QTest::qWaitFor([this] { return m_console->isStarted() || !m_watch.runaway().isEmpty(); }, 60000);
     if (!m_console->isStarted())
         *error = QStringLiteral("start-up did not finish\n") + m_watch.runaway() + log();
-    else if (!m_console->engine()->startedDaemon())
-        *error = QStringLiteral("the console started no engine of its own\n") + log();
+    else if (withEngine != m_console->engine()->startedDaemon())
+        *error = (withEngine ? QStringLiteral("the console started no engine of its own\n")
+                             : QStringLiteral("the console started an engine\n"))
+                 + log();
     return error->isEmpty();
 }
 

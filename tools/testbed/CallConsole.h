@@ -20,8 +20,9 @@ public:
     ~CallConsole();
 
     /// Prepares programDir with record, starts the console and waits until its
-    /// start-up has finished with an engine it started itself.
-    bool start(const QString& programDir, const ConfigRecord& record, QString* error);
+    /// start-up has finished with an engine it started itself (withEngine) or,
+    /// when the engine cannot be had, without one.
+    bool start(const QString& programDir, const ConfigRecord& record, QString* error, bool withEngine = true);
     /// Ends the console as the operator's close does. False (with why) when its
     /// engine outlives it (then killed), had to be killed or leaves its socket.
     bool stop(QString* error);
