@@ -67,7 +67,7 @@ ConfigDialog::ConfigDialog(ConfigRecord& record, QString configPath, QWidget* pa
     buildServerFrame();
 
     auto* model = new QLabel(QStringLiteral("QZ-750"), this);
-    model->setObjectName(QStringLiteral("Label10"));
+    model->setObjectName(QStringLiteral("modelLabel"));
     model->setGeometry(Twips::toPx(150, 2325, 1665, 240));
     setBlueText(model);
 
@@ -106,7 +106,7 @@ ConfigDialog::ConfigDialog(ConfigRecord& record, QString configPath, QWidget* pa
 void ConfigDialog::buildServerFrame()
 {
     auto* frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("Frame2"));
+    frame->setObjectName(QStringLiteral("serverFrame"));
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setGeometry(Twips::toPx(75, 0, 6015, 2265));
 
@@ -138,7 +138,7 @@ QWidget* ConfigDialog::buildStationTab(int i)
     m_activeBoxes[i] = active;
 
     auto* frame = new QFrame(page);
-    frame->setObjectName(QStringLiteral("frameQZ(%1)").arg(i));
+    frame->setObjectName(QStringLiteral("stationFrame(%1)").arg(i));
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setGeometry(Twips::toPx(150, 600 - kTabRowTwips, 5715, 2640));
 

@@ -37,7 +37,7 @@ public:
     double left() const { return m_left; }
     double top() const { return m_top; }
     /// 1 rising, 0 lowering or at rest.
-    int SlidePhase() const { return m_slidePhase; }
+    int slidePhase() const { return m_slidePhase; }
     /// Whether the timer runs (period 5 ms) or is stopped (period 0).
     bool isTimerRunning() const { return m_timerRunning; }
     /// Top of the resting place's threshold: screen height - popup height - 800.

@@ -111,7 +111,7 @@ private slots:
             QVERIFY(!rig.alert.popup());
         } else {
             QTRY_VERIFY(!popup->slideTimer()->isActive());
-            QCOMPARE(popup->slide().SlidePhase(), 0);
+            QCOMPARE(popup->slide().slidePhase(), 0);
             QVERIFY(popup->isVisible());
             QCOMPARE(slidOut.count(), 0);
         }
