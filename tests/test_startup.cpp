@@ -1,5 +1,5 @@
 // Start-up against scripted fakes: the order of its steps, the waits for the
-// engine, registration, and what it refuses.
+// engine and registration.
 
 #include "ConfigFile.h"
 #include "ConfigRecord.h"
@@ -60,7 +60,6 @@ struct Rig
     FakeScheduler scheduler;
     FakeHost host{journal};
     EngineBringUp bringUp{engine, shell, log, scheduler, record, dir.path()};
-    bool otherInstance = false;
     int scratchCalls = 0;
     std::unique_ptr<StartupSequence> startup;
 
@@ -72,7 +71,7 @@ struct Rig
     StartupSequence::Outcome start()
     {
         StartupContext ctx{record,     state, log, engine, bringUp, settings, dir.path(),
-                           [this]() { return !otherInstance; }, [this]() { ++scratchCalls; }};
+                           []() { return true; }, [this]() { ++scratchCalls; }};
         startup = std::make_unique<StartupSequence>(std::move(ctx), host);
         return startup->start();
     }
@@ -98,23 +97,6 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
-    void refusedSilently_data()
-    {
-        QTest::addColumn<bool>("otherInstance");
-        QTest::newRow("another console runs") << true;
-        QTest::newRow("shutdown has begun") << false;
-    }
-    void refusedSilently()
-    {
-        Rig rig;
-        QFETCH(bool, otherInstance);
-        rig.otherInstance = otherInstance;
-        rig.state.exiting = otherInstance ? 0 : 1;
-        QCOMPARE(rig.start(), StartupSequence::Outcome::AlreadyRunning);
-        QVERIFY(rig.journal.isEmpty());
-        QVERIFY(!rig.scheduler.hasPending());
-    }
-
     void orderOfStepsOnDefaults()
     {
         Rig rig;
