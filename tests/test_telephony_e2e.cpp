@@ -330,15 +330,8 @@ private slots:
     {
         QFETCH(int, signal);
         QFETCH(int, idleWithinMs);
-        MainWindow* w = m_console->mainWindow();
-        const ConfigRecord& r = m_console->record();
-        QString error;
         SipPeer caller(m_peerDir, u"lost_%1"_s.arg(QString::fromLatin1(QTest::currentDataTag())));
-        QVERIFY2(caller.call(dataFile("e2e_station_calls.xml"), m_sipPort, r.ipAddress[3], r.extension[3], 3000, &error),
-                 qPrintable(error));
-        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 1, qPrintable(report() + caller.output()), kStateTimeoutMs);
-        QTest::mouseClick(w->telephoneButton(3), Qt::LeftButton);
-        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 3, qPrintable(report() + caller.output()), kStateTimeoutMs);
+        QVERIFY2(answeredAtTile(caller, 3), qPrintable(report() + caller.output()));
 
         // The call is gone with its engine: at once the tile is idle, nothing pretends otherwise.
         const qint64 pid = m_console->engine()->startedPid();
@@ -358,15 +351,10 @@ private slots:
                  qPrintable(log));
 
         // The next door call gets through, answered from its tile.
-        m_transitions.clear();
         SipPeer next(m_peerDir, u"after_%1"_s.arg(QString::fromLatin1(QTest::currentDataTag())));
-        QVERIFY2(next.call(dataFile("e2e_station_calls.xml"), m_sipPort, r.ipAddress[2], r.extension[2], 3000, &error),
-                 qPrintable(error));
-        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 1, qPrintable(report() + next.output()), kStateTimeoutMs);
-        QCOMPARE(m_console->state().callStation, 2);
-        QTest::mouseClick(w->telephoneButton(2), Qt::LeftButton);
-        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 3, qPrintable(report() + next.output()), kStateTimeoutMs);
+        QVERIFY2(answeredAtTile(next, 2), qPrintable(report() + next.output()));
         QTRY_VERIFY2_WITH_TIMEOUT(callState() == 0, qPrintable(report() + next.output()), kStateTimeoutMs);
+        QString error;
         QVERIFY2(next.finish(15000, &error), qPrintable(error));
     }
 
@@ -442,6 +430,20 @@ private:
                 [this] { ++m_popupsShown; });
         connect(m_console->findChild<RingTone*>(), &RingTone::ringPlayed, this, [this] { ++m_ringsPlayed; });
         return true;
+    }
+
+    /// station calls through caller and the operator answers at the station's tile.
+    bool answeredAtTile(SipPeer& caller, int station)
+    {
+        const ConfigRecord& r = m_console->record();
+        QString error;
+        if (!caller.call(dataFile("e2e_station_calls.xml"), m_sipPort, r.ipAddress[station], r.extension[station], 3000,
+                         &error)
+            || !QTest::qWaitFor([this] { return callState() == 1; }, kStateTimeoutMs)
+            || m_console->state().callStation != station)
+            return false;
+        QTest::mouseClick(m_console->mainWindow()->telephoneButton(station), Qt::LeftButton);
+        return QTest::qWaitFor([this] { return callState() == 3; }, kStateTimeoutMs);
     }
 
     CallStatusMonitor* monitor() const { return m_console->findChild<CallStatusMonitor*>(); }
