@@ -2,19 +2,23 @@
 // in this process with its real engine (linphonec); sipp plays door station 101
 // at 127.0.0.3 and calls it. Loopback only. Not a test: it prints a table.
 //
-//   qz-bench-calls [--calls N]   (default 20)
+//   qz-bench-calls [--calls N] [--kills N]   (defaults 20, 0)
 //
 // Measured per call: from the caller's start (sipp starts and sends its
 // INVITE) to the popup shown, and from the operator's answer click in the
 // popup to callState 3. Per status poll (status timer tick): the wall time in
 // CallStatusMonitor::pollCallStatus, the GUI thread's CPU time in it, and the
 // engine's round trip for the same request measured beside it while idle.
+// Per kill (SIGKILL of the engine's daemon, a station calling at that moment):
+// from the kill to the new engine answering its socket, and to that call
+// answered in the popup (callState 3).
 
 #include "CallConsole.h"
 #include "CallStatusMonitor.h"
 #include "ConfigRecord.h"
 #include "ConsoleApplication.h"
 #include "EngineSocketClient.h"
+#include "EngineSupervisor.h"
 #include "ImageButton.h"
 #include "IncomingCallAlert.h"
 #include "LinphoneEngine.h"
@@ -34,6 +38,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <functional>
@@ -102,14 +107,18 @@ QString ms(double value)
 int main(int argc, char* argv[])
 {
     int calls = 20;
+    int kills = 0;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         if (arg == "--calls" && i + 1 < argc) {
-            calls = qMax(1, QByteArray(argv[++i]).toInt());
+            calls = qMax(0, QByteArray(argv[++i]).toInt());
+        } else if (arg == "--kills" && i + 1 < argc) {
+            kills = qMax(0, QByteArray(argv[++i]).toInt());
         } else {
-            (arg == "--help" ? out : err) << "usage: qz-bench-calls [--calls N]   (default 20)\n"
+            (arg == "--help" ? out : err) << "usage: qz-bench-calls [--calls N] [--kills N]   (defaults 20, 0)\n"
                                              "Times real SIP calls from sipp (station 101 at 127.0.0.3) to the "
-                                             "console and its engine; prints a table.\n";
+                                             "console and its engine, and the way back after the engine is "
+                                             "killed; prints a table.\n";
             return arg == "--help" ? 0 : 2;
         }
     }
@@ -186,8 +195,8 @@ int main(int argc, char* argv[])
     });
 
     // Idle: 60 polls, with the engine's round trip between them.
-    measureRoundTrip = true;
-    waitFor([&] { return roundTripMs.size() >= 60; }, 60000);
+    measureRoundTrip = calls > 0;
+    waitFor([&] { return !measureRoundTrip || roundTripMs.size() >= 60; }, 60000);
     measureRoundTrip = false;
 
     QList<double> popupMs;
@@ -235,6 +244,42 @@ int main(int argc, char* argv[])
         err.flush();
     }
 
+    // Kills: the engine dies while idle, a station calls at that very moment.
+    QList<double> socketBackMs;
+    QList<double> callBackMs;
+    for (int kill = 0; kill < kills; ++kill) {
+        QTest::qWait(500 + int(QRandomGenerator::global()->bounded(1000)));
+        if (!waitFor([&] { return console->supervisor()->isTelephonyUp() && console->state().callState == 0; },
+                     30000))
+            return fail(QStringLiteral("kill %1: the engine is not up before the kill").arg(kill + 1));
+        LinphoneEngine* engine = console->engine();
+        SipPeer caller(peerDir, QStringLiteral("kill%1").arg(kill + 1));
+        popupAt = -1;
+        connectedAt = -1;
+        const qint64 killedAt = clock.nsecsElapsed();
+        ::kill(pid_t(engine->startedPid()), SIGKILL);
+        if (!caller.call(QStringLiteral(QZ_SOURCE_DIR "/tests/data/e2e_station_calls.xml"), sipPort,
+                         QStringLiteral("127.0.0.3"), QStringLiteral("101"), 1000, &error))
+            return fail(error);
+        // The first answered engine call after the outage ends it.
+        if (!waitFor([&] { return !engine->isAnswering(); }, 5000)
+            || !waitFor([&] { return engine->isAnswering(); }, 30000))
+            return fail(QStringLiteral("kill %1: no engine answered again").arg(kill + 1));
+        socketBackMs.append(double(clock.nsecsElapsed() - killedAt) / 1e6);
+        // The operator answers as soon as the popup is there.
+        if (!waitFor([&] { return console->ringPopup() != nullptr; }, 30000))
+            return fail(QStringLiteral("kill %1: the call did not ring\n").arg(kill + 1) + caller.output());
+        QTest::mouseClick(console->ringPopup()->answerButton(), Qt::LeftButton);
+        if (!waitFor([&] { return connectedAt >= 0; }, 10000))
+            return fail(QStringLiteral("kill %1: not connected after the answer\n").arg(kill + 1) + caller.output());
+        callBackMs.append(double(connectedAt - killedAt) / 1e6);
+        if (!waitFor([&] { return console->state().callState == 0; }, 15000) || !caller.finish(15000, &error))
+            return fail(QStringLiteral("kill %1: the call did not end cleanly\n").arg(kill + 1) + error);
+        err << "kill " << (kill + 1) << ": engine back " << ms(socketBackMs.last()) << " ms, call answered "
+            << ms(callBackMs.last()) << " ms\n";
+        err.flush();
+    }
+
     const qint64 peakKb = watch.peakKb();
     if (!console.stop(&error))
         return fail(error);
@@ -251,6 +296,15 @@ int main(int argc, char* argv[])
         << peakKb / 1024 << " MB\n\n";
     out << "| Measure | Median | Worst | Samples |\n";
     out << "|---|---:|---:|---:|\n";
+    if (kills > 0) {
+        row(QStringLiteral("Engine killed to a new engine answering its socket"), socketBackMs, QStringLiteral("kills"));
+        row(QStringLiteral("Engine killed (a station calls then) to that call answered"), callBackMs,
+            QStringLiteral("kills"));
+    }
+    if (calls == 0) {
+        out.flush();
+        return 0;
+    }
     row(QStringLiteral("Caller's INVITE (sipp start) to popup shown"), popupMs, QStringLiteral("calls"));
     row(QStringLiteral("Answer click in the popup to callState 3"), answerMs, QStringLiteral("calls"));
     row(QStringLiteral("Engine round trip of \"status hook\", between polls"), roundTripMs,
