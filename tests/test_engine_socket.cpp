@@ -1,6 +1,6 @@
 // The engine's socket client and LinphoneEngine against a stand-in daemon on a unix socket: reading to the
-// close, bounds, the command mapping, status texts, the file sound card, and starting, attaching to and
-// stopping the daemon.
+// close, bounds, the command mapping, status texts, one log line per outage, the file sound card, and starting,
+// attaching to and stopping the daemon.
 
 #include "EngineRig.h"
 #include "EngineSocketClient.h"
@@ -12,6 +12,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,7 +43,7 @@ public:
     void stop() { quit(); wait(); }
     Commands commands() const { QMutexLocker lock(&m_mutex); return m_commands; }
 
-protected:
+private:
     void run() override
     {
         QLocalServer server;
@@ -50,30 +51,24 @@ protected:
         m_listening = server.listen(m_path);
         m_ready.release();
         QObject::connect(&server, &QLocalServer::newConnection, &server, [this, &server] {
-            while (QLocalSocket* socket = server.nextPendingConnection()) {
-                QObject::connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+            while (QLocalSocket* socket = server.nextPendingConnection())
                 QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] { serve(socket); });
-            }
         });
         if (m_listening)
             exec();
     }
-
-private:
     void serve(QLocalSocket* socket)
     {
         const QByteArray command = socket->readAll();
         { QMutexLocker lock(&m_mutex); m_commands.append(command); }
         QByteArrayList& queue = replies[command];
         const QByteArray reply = queue.isEmpty() ? "ok\n"_ba : queue.size() > 1 ? queue.takeFirst() : queue.first();
-        const qsizetype now = mode == Mode::Trickle ? reply.size() / 2 : reply.size();
-        socket->write(reply.left(now));
+        const qsizetype half = mode == Mode::Trickle ? reply.size() / 2 : reply.size();
+        socket->write(reply.left(half));
         socket->flush();
-        if (mode == Mode::Trickle) {
-            QThread::msleep(150);
-            socket->write(reply.mid(now));
-        }
-        if (mode == Mode::Answer || mode == Mode::Trickle)
+        QThread::msleep(mode == Mode::Trickle ? 150 : 0);
+        socket->write(reply.mid(half));
+        if (mode != Mode::NeverClose)
             socket->disconnectFromServer();
     }
 
@@ -87,7 +82,7 @@ private:
 /// One request of the socket client.
 struct Request
 {
-    int daemon = 2; ///< 0: nothing at the path; 1: a plain file; 2: the stand-in daemon
+    bool daemon = true; ///< false: nothing at the path
     FakeEngineDaemon::Mode mode = FakeEngineDaemon::Mode::Answer;
     QByteArray reply{};
     int boundMs = 2000;
@@ -116,35 +111,30 @@ private slots:
     {
         using Mode = FakeEngineDaemon::Mode;
         QTest::addColumn<Request>("r");
-        QTest::newRow("empty reply") << Request{.reply = ""_ba};
         const QByteArray large(200000, 'x');
         QTest::newRow("large reply in two parts") << Request{.mode = Mode::Trickle, .reply = large, .text = large};
         // Nothing to wait for: it must not sit out the bound.
-        QTest::newRow("no socket") << Request{.daemon = 0, .boundMs = 5000, .ok = false, .maxMs = 2500};
-        QTest::newRow("plain file") << Request{.daemon = 1, .boundMs = 5000, .ok = false, .maxMs = 2500};
+        QTest::newRow("no socket") << Request{.daemon = false, .boundMs = 5000, .ok = false, .maxMs = 2500};
         // A hung daemon is waited for up to the bound, and not much longer.
-        QTest::newRow("silent daemon") << Request{.mode = Mode::NeverClose, .reply = ""_ba, .boundMs = 300, .ok = false,
-                                                  .minMs = 290, .maxMs = 1500};
-        QTest::newRow("reply without close") << Request{.mode = Mode::NeverClose, .reply = "hook=on-"_ba,
-                                                        .boundMs = 300, .ok = false, .text = "hook=on-"_ba,
-                                                        .minMs = 290, .maxMs = 1500};
+        QTest::newRow("silent daemon")
+            << Request{.mode = Mode::NeverClose, .boundMs = 300, .ok = false, .minMs = 290, .maxMs = 1500};
+        QTest::newRow("reply without close") << Request{.mode = Mode::NeverClose, .reply = "hook"_ba, .boundMs = 300,
+                                                        .ok = false, .text = "hook"_ba, .minMs = 290, .maxMs = 1500};
     }
 
     void clientRequest()
     {
         QFETCH(Request, r);
-        QFile file(socketPath());
-        QVERIFY(r.daemon != 1 || file.open(QIODevice::WriteOnly));
         m_daemon->mode = r.mode;
         m_daemon->replies = {{"status hook"_ba, {r.reply}}};
-        QVERIFY(r.daemon != 2 || m_daemon->listen());
+        QVERIFY(!r.daemon || m_daemon->listen());
         QElapsedTimer clock;
         clock.start();
         const EngineSocketClient::Reply result = EngineSocketClient::request(socketPath(), "status hook"_ba, r.boundMs);
         QVERIFY2(clock.elapsed() >= r.minMs && clock.elapsed() < r.maxMs, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(result.ok == r.ok && result.error.isEmpty() == r.ok);
         QCOMPARE(result.text, r.text);
-        QCOMPARE(m_daemon->commands(), r.daemon == 2 ? Commands{"status hook"} : Commands()); // no line end
+        QCOMPARE(m_daemon->commands(), r.daemon ? Commands{"status hook"} : Commands()); // no line end
     }
 
     void wakeLinkAndConnectAndClose()
@@ -152,26 +142,27 @@ private slots:
         const QString link = socketPath() + u".wake"_s;
         QString error;
         QVERIFY(!EngineSocketClient::createLink(socketPath(), link, &error) && !error.isEmpty());
-        QVERIFY(!QFile::exists(link) && !EngineSocketClient::connectAndClose(socketPath(), 500));
         QVERIFY(m_daemon->listen() && EngineSocketClient::connectAndClose(socketPath(), 500));
-        QFile stale(link); // left by an earlier run: replaced
-        QVERIFY(stale.open(QIODevice::WriteOnly));
+        QVERIFY(QFile(link).open(QIODevice::WriteOnly)); // left by an earlier run: replaced
         QVERIFY2(EngineSocketClient::createLink(socketPath(), link, &error), qPrintable(error));
-        QVERIFY(QFile::remove(socketPath()) && !EngineSocketClient::request(socketPath(), "status hook"_ba, 1000).ok);
-        QVERIFY(EngineSocketClient::request(link, "status hook"_ba, 2000).ok);
+        // The daemon removes its socket on the way out; the second name still reaches it.
+        QVERIFY(QFile::remove(socketPath()) && EngineSocketClient::request(link, "status hook"_ba, 2000).ok);
         QCOMPARE(m_daemon->commands(), Commands{"status hook"}); // a wake call sends nothing
     }
 
-    void commandsAndReplies()
+    void commandsRepliesAndOutages()
     {
+        LinphoneEngine engine(m_log, fakeOptions());
+        for (int i = 0; i < 3; ++i) // the status poll while no daemon answers
+            QCOMPARE(engine.callStatus(), QString());
+        engine.noteLost(u"ended"_s); // the same outage
         const QByteArray incoming = "Incoming call from \"101\" <sip:101@127.0.0.3:5071>"_ba;
         m_daemon->replies = {{"codec disable 2", {" 2: PCMU (8000) disabled\n"}},
                              {"call sip:127.0.0.3", {"Establishing call id to <sip:127.0.0.3>, assigned id 1\n"}},
                              {"answer", {"Call from \"rel\xc3\xa8\"\r\n"}},
                              {"terminate", {"No active calls\n"}},
-                             {"status hook", {"hook=on-hook\n", "hook=on-hook", incoming + '\n', ""}}};
+                             {"status hook", {"hook=on-hook\n", incoming + '\n', ""}}};
         QVERIFY(m_daemon->listen());
-        LinphoneEngine engine(m_log, fakeOptions());
         QCOMPARE(engine.disableCodec(2), u" 2: PCMU (8000) disabled"_s);
         QCOMPARE(engine.dial(u" sip:127.0.0.3 "_s), u"Establishing call id to <sip:127.0.0.3>, assigned id 1"_s);
         // One command per connection: a line break must not smuggle in a second one.
@@ -182,31 +173,18 @@ private slots:
         QCOMPARE(engine.unmute(), u"ok"_s);
         // The idle text becomes the word the console looks for; every other status is left as it is.
         QCOMPARE(engine.callStatus(), u"hook=offhook"_s);
-        QCOMPARE(engine.callStatus(), u"hook=offhook"_s);
         QCOMPARE(engine.callStatus(), QString::fromUtf8(incoming));
-        QCOMPARE(engine.callStatus(), QString()); // between states
+        QCOMPARE(engine.callStatus(), QString()); // between states: answered, so no outage below
         QCOMPARE(m_daemon->commands(), (Commands{"codec disable 2", "call sip:127.0.0.3", "call sip:127.0.0.3quit",
                                                  "answer", "terminate", "mute", "unmute", "status hook", "status hook",
-                                                 "status hook", "status hook"}));
-        QVERIFY(m_log.entries.isEmpty());
-    }
-
-    void engineFailureIsLoggedOncePerOutage()
-    {
-        LinphoneEngine engine(m_log, fakeOptions());
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(engine.callStatus(), QString());
-        QCOMPARE(m_log.entries.size(), 1);
-        QVERIFY2(m_log.entries.first().contains("status hook"_L1), qPrintable(m_log.entries.first()));
-        m_daemon->replies = {{"status hook"_ba, {"hook=on-hook\n"_ba}}};
-        QVERIFY(m_daemon->listen());
-        for (int i = 0; i < 2; ++i)
-            QCOMPARE(engine.callStatus(), u"hook=offhook"_s);
-        QCOMPARE(m_log.entries.size(), 2); // "answers again"
+                                                 "status hook"}));
+        engine.noteLost(u"ended"_s);
         m_daemon->stop();
-        for (int i = 0; i < 2; ++i)
-            QCOMPARE(engine.callStatus(), QString());
-        QCOMPARE(m_log.entries.size(), 3);
+        QCOMPARE(engine.callStatus(), QString());
+        // One line when it stops answering, one when it is back, one when it is lost again.
+        const QRegularExpression expected(u"^engine: no answer to \"status hook\": [^\n]+\n"
+                                          "engine: running again after \\d+\\.\\d s\nengine: lost \\(ended\\)$"_s);
+        QVERIFY2(expected.match(m_log.entries.join(u'\n')).hasMatch(), qPrintable(m_log.entries.join(u'\n')));
     }
 
     void soundCardDecidesFirstCommand_data()
@@ -222,87 +200,60 @@ private slots:
             << false << true << Commands{"soundcard use files", "codec disable 0", "answer"};
     }
 
+    // Attached to a daemon that answers, or to one that comes up late (its program missing).
     void soundCardDecidesFirstCommand()
     {
         QFETCH(bool, soundCard);
         QFETCH(bool, late);
         QFETCH(Commands, commands);
         QVERIFY(late || m_daemon->listen());
-        LinphoneEngine::Options options = fakeOptions();
+        LinphoneEngine::Options options = fakeOptions(!late);
         options.soundCard = soundCard ? LinphoneEngine::SoundCard::Present : LinphoneEngine::SoundCard::Absent;
         LinphoneEngine engine(m_log, options);
-        engine.start(); // probes with "status hook" and attaches; the program is missing
+        engine.start(); // probes with "status hook"
+        // Attached: nothing written (so nothing started); missing: the configuration is written all the same.
+        QCOMPARE(EngineRig::readText(options.configPath), late ? u"[sip]\nsip_port=5060\n"_s : QString());
         QVERIFY(!late || engine.disableCodec(0).isEmpty());
         QVERIFY(!m_log.entries.contains(kFileSoundCard) && (!late || m_daemon->listen()));
         QCOMPARE(engine.disableCodec(0), u"ok"_s);
         QCOMPARE(engine.answer(), u"ok"_s);
+        // Released, it sends nothing; a daemon it did not start it does not stop.
+        engine.release();
+        QCOMPARE(engine.callStatus(), QString());
+        engine.stopStartedDaemon(100);
         QCOMPARE(m_daemon->commands(), commands);
         QCOMPARE(m_log.entries.count(kFileSoundCard), soundCard ? 0 : 1);
     }
 
-    void startAttachesToAnsweringDaemon()
-    {
-        QVERIFY(m_daemon->listen());
-        LinphoneEngine::Options options = fakeOptions(true);
-        LinphoneEngine engine(m_log, options);
-        engine.start();
-        QVERIFY(!engine.startedDaemon() && !QFile::exists(options.configPath));
-        QVERIFY2(m_log.entries.join(u'\n').contains("already answers"_L1), qPrintable(m_log.entries.join(u'\n')));
-        // Released, it sends nothing; started again, it talks again.
-        engine.release();
-        QCOMPARE(engine.callStatus(), QString());
-        engine.start();
-        QCOMPARE(engine.answer(), u"ok"_s);
-        // Only what it started is its to stop.
-        engine.stopStartedDaemon(100);
-        QCOMPARE(m_daemon->commands(), (Commands{"status hook", "status hook", "answer"}));
-    }
-
-    void startStartsAndStopsDaemon_data()
-    {
-        QTest::addColumn<QByteArray>("prepared"); // the engine configuration before the start; empty: none
-        QTest::addColumn<bool>("byDestructor");
-        QTest::newRow("configuration written, stopped by call") << QByteArray() << false;
-        QTest::newRow("prepared configuration kept, stopped by destructor") << "[sip]\nsip_port=5099\n"_ba << true;
-    }
-
     void startStartsAndStopsDaemon()
     {
-        QFETCH(QByteArray, prepared);
-        QFETCH(bool, byDestructor);
         LinphoneEngine::Options options = fakeOptions(true);
-        QFile config(options.configPath);
-        QVERIFY(prepared.isEmpty() || (config.open(QIODevice::WriteOnly) && config.write(prepared) > 0));
+        // A device as configuration: the engine would turn it into a regular file and break the machine.
+        options.configPath = u"/dev/null"_s;
+        LinphoneEngine(m_log, options).start();
+        QCOMPARE(m_log.entries, QStringList{u"engine: /dev/null is not a regular file; engine not started"_s});
+        options.configPath = m_dir->filePath(u"linphonerc"_s);
+        QFile config(options.configPath); // prepared by an installer or a test: kept
+        QVERIFY(config.open(QIODevice::WriteOnly) && config.write("[sip]\nsip_port=5099\n") > 0);
         config.close();
         QDir(LinphoneEngine::engineDataDir()).removeRecursively();
-        auto engine = std::make_unique<LinphoneEngine>(m_log, options);
-        engine->start();
-        const qint64 pid = engine->startedPid();
-        QVERIFY(engine->startedDaemon() && !ProcessProbe::gone(pid));
+        LinphoneEngine engine(m_log, options);
+        engine.start();
+        const qint64 pid = engine.startedPid();
+        QVERIFY(engine.startedDaemon() && !ProcessProbe::gone(pid));
         QTRY_COMPARE(EngineRig::readText(options.program + u".args"_s).split(u'\n'),
                      (QStringList{u"--pipe"_s, u"-c"_s, options.configPath, u"-d"_s, u"0"_s, QString()}));
-        QCOMPARE(EngineRig::readText(options.configPath).toUtf8(), prepared.isEmpty() ? "[sip]\nsip_port=5060\n"_ba
-                                                                                      : prepared);
+        QCOMPARE(EngineRig::readText(options.configPath), u"[sip]\nsip_port=5099\n"_s);
         QVERIFY(QFileInfo(LinphoneEngine::engineDataDir()).isDir()); // without it the engine answers calls with 503
         // The daemon's output goes to its log file beside the configuration.
         QTRY_COMPARE(EngineRig::readText(m_dir->filePath(u"linphonec.log"_s)), u"fake engine up\n"_s);
         // A second start while it runs (and does not answer yet) starts no second one.
-        engine->start();
-        QCOMPARE(engine->startedPid(), pid);
-        // It does not answer "quit", so it is killed after the grace period.
-        byDestructor ? engine.reset() : engine->stopStartedDaemon(200);
-        QVERIFY(ProcessProbe::gone(pid));
-        QVERIFY2(m_log.entries.last().contains("killed"_L1), qPrintable(m_log.entries.last()));
-    }
-
-    void startRefusesDeviceAsConfiguration()
-    {
-        LinphoneEngine::Options options = fakeOptions(true);
-        options.configPath = u"/dev/null"_s;
-        LinphoneEngine engine(m_log, options);
         engine.start();
-        QVERIFY(!engine.startedDaemon() && !QFileInfo(u"/dev/null"_s).isFile());
-        QVERIFY2(m_log.entries.join(u'\n').contains("not a regular file"_L1), qPrintable(m_log.entries.join(u'\n')));
+        QCOMPARE(engine.startedPid(), pid);
+        // It does not answer "quit", so it is killed after the grace period.
+        engine.stopStartedDaemon(200);
+        QVERIFY(ProcessProbe::gone(pid));
+        QCOMPARE(m_log.entries.last(), u"engine: linphonec (pid %1) did not quit within 200 ms: killed"_s.arg(pid));
     }
 
 private:
@@ -316,14 +267,9 @@ private:
         if (withProgram && script.open(QIODevice::WriteOnly))
             script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\necho fake engine up\nexec sleep 60\n");
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        LinphoneEngine::Options options;
-        options.program = withProgram ? script.fileName() : u"/nonexistent/linphonec"_s;
-        options.configPath = m_dir->filePath(u"linphonerc"_s);
-        options.socketPath = socketPath();
-        options.callTimeoutMs = 500;
-        options.quitGraceMs = 200;
-        options.soundCard = LinphoneEngine::SoundCard::Present;
-        return options;
+        return {.program = withProgram ? script.fileName() : u"/nonexistent/linphonec"_s,
+                .configPath = m_dir->filePath(u"linphonerc"_s), .logPath = {}, .socketPath = socketPath(),
+                .callTimeoutMs = 500, .quitGraceMs = 200, .soundCard = LinphoneEngine::SoundCard::Present};
     }
 
     EngineRig::Home m_home;
