@@ -44,30 +44,25 @@ private slots:
     void runs_data()
     {
         QTest::addColumn<Run>("r");
-        const QByteArray streams = "echo out 1\necho err 1 >&2\necho out 2\n";
+        const QByteArray streams = "echo out 1\nprintf 'rel\\303\\250 1\\n' >&2\necho out 2\n";
         const QStringList twoRetries{kCommand, u"retry"_s, kCommand, u"retry"_s};
-        QTest::newRow("exit code ignored") << Run{.script = "exit 3\n", .wantStdErr = true};
-        QTest::newRow("stdout only") << Run{.script = streams, .output = u"out 1\nout 2\n"_s};
-        QTest::newRow("stderr only")
-            << Run{.script = streams, .wantStdOut = false, .wantStdErr = true, .output = u"err 1\n"_s};
-        QTest::newRow("both streams keep their order")
-            << Run{.script = "for i in 1 2 3 4 5; do echo out $i; echo err $i >&2; done\n", .wantStdErr = true,
+        QTest::newRow("stdout only; exit 3") << Run{.script = streams + "exit 3\n", .output = u"out 1\nout 2\n"_s};
+        QTest::newRow("stderr only, utf-8")
+            << Run{.script = streams, .wantStdOut = false, .wantStdErr = true, .output = u"rel\u00e8 1\n"_s};
+        // The child's input is empty: cat sees its end at once, not the time limit.
+        QTest::newRow("both streams keep their order; no input")
+            << Run{.script = "cat\nfor i in 1 2 3 4 5; do echo out $i; echo err $i >&2; done\n", .wantStdErr = true,
                    .output = u"out 1\nerr 1\nout 2\nerr 2\nout 3\nerr 3\nout 4\nerr 4\nout 5\nerr 5\n"_s};
         QTest::newRow("neither stream: not run") << Run{.script = "echo ran\n", .wantStdOut = false, .runs = 0,
             .log = {kCommand + u" not run: neither standard output nor standard error wanted"_s}};
-        QTest::newRow("utf-8") << Run{.script = "printf 'rel\\303\\250 1'\n", .output = u"rel\u00e8 1"_s};
-        // A child that reads its input sees its end at once, not the time limit.
-        QTest::newRow("no input") << Run{.script = "cat\necho done\n", .wantStdErr = true, .output = u"done\n"_s};
         // The child is killed at the time limit (its PID file tells whether it is gone); its output so far stays.
         QTest::newRow("never ends") << Run{.script = "echo $$ > \"$0.pid\"\necho partial\nexec sleep 60\n",
             .wantStdErr = true, .timeoutMs = 500, .output = u"partial\n"_s,
             .log = {kCommand + u" killed after 0.5 s without ending"_s}};
         // linphonecsh prints its pipe error on standard error.
-        QTest::newRow("pipe failure on an unwanted stream")
-            << Run{.script = "echo 'ERROR: Failed to connect pipe' >&2\n"};
+        QTest::newRow("pipe failure, unwanted stream") << Run{.script = "echo 'ERROR: Failed to connect pipe' >&2\n"};
         QTest::newRow("pipe failure every time: three runs, outputs joined")
             << Run{.script = "echo \"Failed to connect pipe: $(wc -l < \"$0.runs\")\"\n",
-                   .wantStdErr = true,
                    .output = u"Failed to connect pipe: 1\nFailed to connect pipe: 2\nFailed to connect pipe: 3\n"_s,
                    .runs = 3, .log = twoRetries};
         QTest::newRow("pipe failure once: still three runs")
@@ -108,13 +103,12 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         QCOMPARE(shell.run(command, r.wantStdOut, r.wantStdErr), r.output);
-        QFile runs(file.fileName() + u".runs"_s);
+        QFile runs(file.fileName() + u".runs"_s), pid(path + u".pid"_s);
         QCOMPARE(runs.open(QIODevice::ReadOnly) ? int(runs.readAll().count('\n')) : 0, r.runs);
         QCOMPARE(log.entries, r.log.replaceInStrings(kCommand, command.logText));
         QVERIFY(!command.logText.contains(u"pa ss"_s));
         // A pause of 200 ms before each repeated run.
         QVERIFY(clock.elapsed() >= r.log.count(u"retry"_s) * ShellRunner::kRetryPauseMs - 10);
-        QFile pid(path + u".pid"_s);
         QVERIFY(!pid.open(QIODevice::ReadOnly) || ProcessProbe::gone(pid.readAll().trimmed().toLongLong()));
     }
 };
