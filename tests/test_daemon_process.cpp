@@ -27,11 +27,17 @@ private slots:
         QTest::addColumn<QString>("script");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QByteArray>("logged"); // what the log holds after "earlier\n"; 2000000 NULs as "*"
+        QTest::addColumn<qint64>("limit");      // the output limit; 0: none
+
         // Input is empty: a child that reads it sees its end at once.
         QTest::newRow("both streams, appended, no input") << u"cat; echo out; echo err >&2; exit 3"_s << 3
-                                                          << "out\nerr\n"_ba;
+                                                          << "out\nerr\n"_ba << qint64(0);
         // Far more than a pipe holds: with an unread pipe the child would never end.
-        QTest::newRow("large output does not block") << u"head -c 2000000 /dev/zero; echo end"_s << 0 << "*end\n"_ba;
+        QTest::newRow("large output does not block") << u"head -c 2000000 /dev/zero; echo end"_s << 0 << "*end\n"_ba
+                                                     << qint64(0);
+        // Past the limit the file moves to "<file>.1" and a new one begins: bounded, and nothing lost at the cut.
+        QTest::newRow("rotated at the limit") << u"head -c 2000000 /dev/zero; echo end"_s << 0 << "*end\n"_ba
+                                              << qint64(1500000);
     }
 
     void outputGoesToLogFile()
@@ -39,16 +45,20 @@ private slots:
         QFETCH(QString, script);
         QFETCH(int, exitCode);
         QFETCH(QByteArray, logged);
+        QFETCH(qint64, limit);
         const QString log = m_dir.filePath(u"out.log"_s);
         QFile file(log);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("earlier\n") == 8);
         file.close();
         DaemonProcess process;
+        process.setOutputLimit(limit);
         QVERIFY(process.start(u"/bin/sh"_s, {u"-c"_s, script}, log));
         QVERIFY(process.waitForExit(20000) && !process.isRunning());
         QCOMPARE(process.exitCode(), exitCode);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), "earlier\n" + logged.replace("*", QByteArray(2000000, '\0')));
+        QFile older(log + u".1"_s);
+        QCOMPARE(older.exists(), limit > 0);
+        QVERIFY(file.open(QIODevice::ReadOnly) && (limit == 0 || (older.open(QIODevice::ReadOnly) && file.size() < limit)));
+        QCOMPARE((limit > 0 ? older.readAll() : QByteArray()) + file.readAll(), "earlier\n" + logged.replace("*", QByteArray(2000000, '\0')));
     }
 
     void lifeCycle()
