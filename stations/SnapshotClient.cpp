@@ -25,21 +25,33 @@ QString SnapshotClient::snapshotUrl(const QString& ipAddress, quint16 port)
 
 void SnapshotClient::createHttpClient()
 {
-    if (m_http)
-        m_http->reset();
-    else
-        m_http = new HttpGetter(this);
+    for (HttpGetter* http : std::as_const(m_http))
+        http->reset();
+}
+
+HttpGetter* SnapshotClient::clientFor(const QString& url)
+{
+    HttpGetter*& http = m_http[url];
+    if (!http)
+        http = new HttpGetter(this);
+    return http;
+}
+
+void SnapshotClient::cancel(const QString& url)
+{
+    if (HttpGetter* http = m_http.value(url))
+        http->reset();
 }
 
 void SnapshotClient::fetchPicture(const QString& url, const QSize& displaySize, PictureCallback done)
 {
-    if (!m_http)
-        createHttpClient();
-    m_http->get(url, kTimeoutMs, kMaxBodyBytes, [this, displaySize, done = std::move(done)](const HttpResult& result) {
+    clientFor(url)->get(url, kTimeoutMs, kMaxBodyBytes, [this, url, displaySize, done = std::move(done)](
+                                                             const HttpResult& result) {
         if (result.transportError) {
             m_log.write(QStringLiteral("GetPicFromHTTP ") + QString::number(result.errorNumber) + QLatin1Char(' ')
-                           + result.errorText);
-            createHttpClient();
+                        + result.errorText);
+            // Only this camera's connections are dropped: the others' fetches go on.
+            cancel(url);
             done(QImage());
             return;
         }

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QObject>
 #include <QSize>
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -32,8 +33,11 @@ public:
     /// The same with another port (simulated stations in tests).
     static QString snapshotUrl(const QString& ipAddress, quint16 port);
 
-    /// Creates the HTTP client used by every fetch (again, after a failure).
+    /// Drops every camera's connections (start-up creates the client this way).
     void createHttpClient();
+    /// Drops the connections of the camera at url, a fetch under way with them
+    /// (its callback may still come: callers that gave up on it drop it).
+    void cancel(const QString& url);
 
     using PictureCallback = std::function<void(const QImage&)>;
 
@@ -42,6 +46,9 @@ public:
     void fetchPicture(const QString& url, const QSize& displaySize, PictureCallback done);
 
 private:
+    /// One HTTP client per camera, so one camera's failure or cancel touches no other's fetch.
+    HttpGetter* clientFor(const QString& url);
+
     Logger& m_log;
-    HttpGetter* m_http = nullptr;
+    QHash<QString, HttpGetter*> m_http;
 };

@@ -1,9 +1,9 @@
 #include "SnapshotPoller.h"
 
 #include "ConfigRecord.h"
+#include "ConsoleWindow.h"
 #include "Logger.h"
 #include "Scheduler.h"
-#include "ConsoleWindow.h"
 #include "ZoomFeed.h"
 
 #include <QPointer>
@@ -21,9 +21,6 @@ SnapshotPoller::SnapshotPoller(const ConfigRecord& record, SnapshotClient& clien
     , m_log(log)
     , m_cameraPort(cameraPort)
 {
-    m_deadline.setSingleShot(true);
-    m_deadline.setInterval(kFetchDeadlineMs);
-    connect(&m_deadline, &QTimer::timeout, this, [this]() { guarded([this]() { deadlineExpired(); }); });
 }
 
 SnapshotPoller::~SnapshotPoller() = default;
@@ -32,45 +29,26 @@ void SnapshotPoller::startPass()
 {
     if (m_stopped)
         return;
-    if (m_running) {
-        ++m_skippedTicks;
-        return;
+    ++m_ticks;
+    for (int station = 0; station < kStations; ++station) {
+        if (m_record.active[station] == 0)
+            continue;
+        if (m_stations[station].fetching)
+            ++m_skipped; // its camera is still at the previous tick's request
+        else
+            fetch(station);
     }
-    m_running = true;
-    m_nextStation = 0;
-    scheduleNextStation();
+    if (++m_tickCounter >= kPassesPerReopen) {
+        m_tickCounter = 0;
+        reopenSockets();
+    }
+    if (m_inFlight == 0)
+        emit passFinished();
 }
 
 void SnapshotPoller::stop()
 {
     m_stopped = true;
-}
-
-void SnapshotPoller::scheduleNextStation()
-{
-    // Back to the event loop before every station index: clicks, socket data
-    // and the call-status timer are served in the middle of a pass.
-    m_scheduler.singleShot(0, this, [this]() { guarded([this]() { pollStep(); }); });
-}
-
-void SnapshotPoller::pollStep()
-{
-    if (!m_running)
-        return;
-    if (m_stopped) {
-        finishPass();
-        return;
-    }
-    if (m_nextStation >= kStations) {
-        endOfStations();
-        return;
-    }
-    const int station = m_nextStation++;
-    if (m_record.active[station] == 0) {
-        scheduleNextStation();
-        return;
-    }
-    fetch(station);
 }
 
 QSize SnapshotPoller::decodeSizeFor(int station) const
@@ -84,47 +62,57 @@ QSize SnapshotPoller::decodeSizeFor(int station) const
 
 void SnapshotPoller::fetch(int station)
 {
-    const QString url = SnapshotClient::snapshotUrl(m_record.ipAddress[station], m_cameraPort);
-    const quint64 fetchId = ++m_fetchId;
-    m_fetching = true;
-    m_fetchStation = station;
-    m_deadline.start();
+    Station& s = m_stations[station];
+    s.fetching = true;
+    s.url = SnapshotClient::snapshotUrl(m_record.ipAddress[station], m_cameraPort);
+    const quint64 fetch = ++s.fetch;
+    ++m_inFlight;
     QPointer<SnapshotPoller> self(this);
-    m_client.fetchPicture(url, decodeSizeFor(station), [self, fetchId, station](const QImage& picture) {
+    m_scheduler.singleShot(kFetchDeadlineMs, this, [this, station, fetch]() { abandon(station, fetch); });
+    m_client.fetchPicture(s.url, decodeSizeFor(station), [self, station, fetch](const QImage& picture) {
         if (self)
-            self->guarded([&]() { self->fetchEnded(fetchId, station, picture); });
+            self->fetchEnded(station, fetch, picture);
     });
 }
 
-void SnapshotPoller::fetchEnded(quint64 fetchId, int station, const QImage& picture)
+void SnapshotPoller::fetchEnded(int station, quint64 fetch, const QImage& picture)
 {
     // A late answer to a fetch the deadline already gave up on is dropped.
-    if (!m_fetching || fetchId != m_fetchId)
+    if (!m_stations[station].fetching || m_stations[station].fetch != fetch)
         return;
-    m_fetching = false;
-    m_deadline.stop();
-    if (!m_stopped)
-        showResult(station, picture);
-    scheduleNextStation();
+    guarded([&]() {
+        if (!m_stopped)
+            showResult(station, picture);
+    });
+    endFetch(station);
 }
 
-void SnapshotPoller::deadlineExpired()
+void SnapshotPoller::abandon(int station, quint64 fetch)
 {
-    if (!m_fetching)
+    Station& s = m_stations[station];
+    if (!s.fetching || s.fetch != fetch)
         return;
-    const int station = m_fetchStation;
-    ++m_fetchId;
-    m_fetching = false;
-    // Drops the stuck request with its connection, so fetches stay one at a time.
-    m_client.createHttpClient();
-    if (!m_stopped)
-        showResult(station, QImage());
-    scheduleNextStation();
+    ++s.fetch;
+    // Drops the stuck request with its connection, so the station has one request at a time.
+    m_client.cancel(s.url);
+    guarded([&]() {
+        if (!m_stopped)
+            showResult(station, QImage());
+    });
+    endFetch(station);
+}
+
+void SnapshotPoller::endFetch(int station)
+{
+    m_stations[station].fetching = false;
+    if (--m_inFlight == 0)
+        emit passFinished();
 }
 
 void SnapshotPoller::showResult(int station, const QImage& picture)
 {
     const bool ok = !picture.isNull();
+    int& failures = m_stations[station].failures;
     if (ok) {
         m_tiles.setStationPicture(station, picture);
         // The zoomed station is looked up now: the zoom window may have been
@@ -132,9 +120,8 @@ void SnapshotPoller::showResult(int station, const QImage& picture)
         if (m_zoom && m_zoom->zoomedStation() == station)
             m_zoom->showZoomPicture(picture);
         m_tiles.setNoImageShown(station, false);
-        m_failures[station] = 0;
+        failures = 0;
     } else {
-        int& failures = m_failures[station];
         if (failures < std::numeric_limits<int>::max())
             ++failures;
         if (failures > kFailuresKeepingPicture) {
@@ -145,37 +132,17 @@ void SnapshotPoller::showResult(int station, const QImage& picture)
     emit stationPolled(station, ok);
 }
 
-void SnapshotPoller::endOfStations()
+void SnapshotPoller::reopenSockets()
 {
-    ++m_passes;
-    ++m_tickCounter;
-    if (m_tickCounter != kPassesPerReopen || m_stopped) {
-        if (m_tickCounter >= kPassesPerReopen)
-            m_tickCounter = 0;
-        finishPass();
+    // A reopen still under way (16 stations take about 2 s) is not started twice.
+    if (!m_reopen || m_reopening || m_stopped)
         return;
-    }
-    m_tickCounter = 0;
-    if (!m_reopen) {
-        finishPass();
-        return;
-    }
-    // The pass lasts until the sockets are open again: no tick starts a pass meanwhile.
+    m_reopening = true;
     QPointer<SnapshotPoller> self(this);
     m_reopen([self]() {
         if (self)
-            self->guarded([&]() { self->finishPass(); });
+            self->m_reopening = false;
     });
-}
-
-void SnapshotPoller::finishPass()
-{
-    if (!m_running)
-        return;
-    m_running = false;
-    m_fetching = false;
-    m_deadline.stop();
-    emit passFinished();
 }
 
 void SnapshotPoller::guarded(const std::function<void()>& step)
@@ -184,9 +151,7 @@ void SnapshotPoller::guarded(const std::function<void()>& step)
         step();
     } catch (const std::exception& e) {
         m_log.write(QStringLiteral("Timer1 ") + QString::fromLocal8Bit(e.what()));
-        finishPass();
     } catch (...) {
         m_log.write(QStringLiteral("Timer1 unknown error"));
-        finishPass();
     }
 }

@@ -2,37 +2,37 @@
 
 #include "SnapshotClient.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QObject>
 #include <QSize>
-#include <QTimer>
 
 #include <array>
 #include <functional>
 
+class ConsoleWindow;
 class Logger;
 class Scheduler;
-class ConsoleWindow;
 class ZoomFeed;
 struct ConfigRecord;
 
-/// The snapshot pass, one per tick of the snapshot timer: every active station's camera is
-/// fetched in index order, one fetch at a time and each to completion, the
-/// event loop served between stations. A picture goes to the station's tile
-/// and, for the zoomed station, to the zoom window (the same image, decoded
-/// once). From the fourth consecutive failure a tile shows "No image
-/// available"; before that it keeps its last picture. Every 120th pass ends
-/// with the reopen of the call-notification sockets.
+/// The snapshot polling. Every tick of the snapshot timer starts a fetch for
+/// each active station that has none under way; the fetches run side by side,
+/// at most one per station, so a camera that does not answer costs only its
+/// own tile. A picture goes to the station's tile and, for the zoomed station,
+/// to the zoom window (the same image, decoded once). From the fourth
+/// consecutive failure a tile shows "No image available"; before that it keeps
+/// its last picture. Every 120th tick also reopens the call-notification
+/// sockets, beside the polling.
 ///
-/// The pass is a sequence of steps on the event loop: no nested event loop,
-/// nothing blocks. A tick that falls due while a pass runs starts nothing.
-/// No error raised inside a pass ends the program: it ends the pass instead.
+/// Nothing blocks and nothing nests an event loop. No error raised while a
+/// result is shown ends the program: that station's fetch ends instead.
 class SnapshotPoller : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int kStations = 16;
-    /// Passes between two reopens of the call-notification sockets.
+    /// Ticks between two reopens of the call-notification sockets.
     static constexpr int kPassesPerReopen = 120;
     /// Consecutive failures a tile rides out with its last picture.
     static constexpr int kFailuresKeepingPicture = 3;
@@ -44,51 +44,58 @@ public:
     using SocketReopen = std::function<void(std::function<void()> done)>;
 
     /// record, client, tiles, scheduler and log must outlive the poller. The
-    /// record is read at every station of every pass, so changes made by the
-    /// configuration dialog apply from the next station fetched. cameraPort is
-    /// the port of every snapshot URL (8081 for real stations).
+    /// record is read at every fetch, so changes made by the configuration
+    /// dialog apply from the next tick. cameraPort is the port of every
+    /// snapshot URL (8081 for real stations).
     SnapshotPoller(const ConfigRecord& record, SnapshotClient& client, ConsoleWindow& tiles, Scheduler& scheduler,
                    Logger& log, quint16 cameraPort = SnapshotClient::kPort, QObject* parent = nullptr);
     ~SnapshotPoller() override;
 
     /// The zoom window to feed (not owned; nullptr for none).
     void setZoomFeed(ZoomFeed* zoom) { m_zoom = zoom; }
-    /// What every 120th pass runs before it ends (unset: nothing).
+    /// What every 120th tick runs (unset: nothing).
     void setSocketReopen(SocketReopen reopen) { m_reopen = std::move(reopen); }
 
-    /// The snapshot timer's tick: starts a pass unless one is running or the poller is stopped.
+    /// The snapshot timer's tick: a fetch for every active station with none
+    /// under way. Returns at once; the results come on the event loop.
     void startPass();
-
-    /// For shutdown: no pass starts any more; a running pass ends at its next
-    /// step without touching the tiles again. Cannot be undone.
+    /// For shutdown: no fetch starts any more and no result reaches a tile.
+    /// Cannot be undone.
     void stop();
 
-    bool isPassRunning() const { return m_running; }
+    /// True while a fetch is under way.
+    bool isPassRunning() const { return m_inFlight > 0; }
     /// Consecutive failed fetches of station (0 after a success).
-    int failureCount(int station) const { return m_failures.at(station); }
-    /// Completed passes modulo 120: the count that paces the socket reopen.
+    int failureCount(int station) const { return m_stations.at(station).failures; }
+    /// Ticks modulo 120: the count that paces the socket reopen.
     int tickCounter() const { return m_tickCounter; }
-    /// Completed passes since construction.
-    qint64 passesCompleted() const { return m_passes; }
-    /// Ticks that fell due while a pass was running and so started nothing.
-    qint64 skippedTicks() const { return m_skippedTicks; }
+    /// Ticks since construction.
+    qint64 passesCompleted() const { return m_ticks; }
+    /// Stations a tick found still fetching, and so started nothing for.
+    qint64 skippedTicks() const { return m_skipped; }
 
 signals:
-    /// A pass ended (also one cut short by stop() or by an error).
+    /// No fetch is under way any more.
     void passFinished();
     /// The fetch of station ended: with a picture shown (ok) or as a failure.
     void stationPolled(int station, bool ok);
 
 private:
-    void scheduleNextStation();
-    void pollStep();
+    struct Station
+    {
+        bool fetching = false;
+        quint64 fetch = 0; ///< numbers the fetches; a late answer to an abandoned one is dropped
+        int failures = 0;
+        QString url;
+    };
+
     void fetch(int station);
-    void fetchEnded(quint64 fetchId, int station, const QImage& picture);
-    void deadlineExpired();
+    void fetchEnded(int station, quint64 fetch, const QImage& picture);
+    void abandon(int station, quint64 fetch);
+    void endFetch(int station);
     void showResult(int station, const QImage& picture);
-    void endOfStations();
-    void finishPass();
     QSize decodeSizeFor(int station) const;
+    void reopenSockets();
     void guarded(const std::function<void()>& step);
 
     const ConfigRecord& m_record;
@@ -99,17 +106,11 @@ private:
     quint16 m_cameraPort;
     ZoomFeed* m_zoom = nullptr;
     SocketReopen m_reopen;
-
-    std::array<int, kStations> m_failures{};
+    std::array<Station, kStations> m_stations{};
+    int m_inFlight = 0;
     int m_tickCounter = 0;
-    qint64 m_passes = 0;
-    qint64 m_skippedTicks = 0;
-
-    bool m_running = false;
+    qint64 m_ticks = 0;
+    qint64 m_skipped = 0;
+    bool m_reopening = false;
     bool m_stopped = false;
-    int m_nextStation = 0;
-    bool m_fetching = false;
-    int m_fetchStation = -1;
-    quint64 m_fetchId = 0;
-    QTimer m_deadline;
 };

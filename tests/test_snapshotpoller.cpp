@@ -1,5 +1,6 @@
-// The snapshot pass against simulated stations: pictures to tiles and zoom, the failure rule, the
-// camera failure modes, one fetch at a time, the fetch deadline, stop, and the reopen of every 120th pass.
+// Snapshot polling against simulated stations: pictures to tiles and zoom, the failure rule for every kind
+// of dead camera while the healthy ones go on, one fetch per station at a time, the fetch deadline, stop,
+// and the reopen of every 120th tick.
 
 #include "ConfigRecord.h"
 #include "FakeConsoleWindow.h"
@@ -88,42 +89,54 @@ private slots:
         m_zoom->close();
         m_record.active[0] = 0;
         QVERIFY(runPass());
-        QCOMPARE(m_tiles.pictureCalls, (QList<int>{0, 1, 0, 1, 1}));
+        QCOMPARE(m_tiles.pictureCalls.count(0), 2);
+        QCOMPARE(m_tiles.pictureCalls.count(1), 3);
     }
 
     void failureModesCountAsFailures_data()
     {
         QTest::addColumn<QString>("mode"); // empty: a station without an address
         QTest::addColumn<bool>("logged");  // transport errors are logged, bad bodies are not
+        QTest::addColumn<int>("requests"); // reaching the camera per attempt: one, never a retry
         // Transport failures: refused, never answers, answers after the HTTP time-out, closes without an
         // answer, no address. Bodies that are no picture: an HTML page, 404, random bytes, half a JPEG,
         // 50 MB, a header claiming 60000 x 60000 pixels.
-        const std::pair<const char*, bool> rows[] = {
-            {"refuse", true}, {"hang", true},      {"slow:1500", true}, {"close", true},     {"", true},
-            {"html", false},  {"notfound", false}, {"garbage", false},  {"truncated", false}, {"huge", false},
-            {"bomb", false}};
-        for (const auto& [mode, logged] : rows)
-            QTest::newRow(*mode ? mode : "no address") << QString::fromLatin1(mode) << logged;
+        const std::tuple<const char*, bool, int> rows[] = {
+            {"refuse", true, 0},     {"hang", true, 1},    {"slow:1500", true, 1}, {"close", true, 1},
+            {"", true, 0},           {"html", false, 1},   {"notfound", false, 1}, {"garbage", false, 1},
+            {"truncated", false, 1}, {"huge", false, 1},   {"bomb", false, 1}};
+        for (const auto& [mode, logged, requests] : rows)
+            QTest::newRow(*mode ? mode : "no address") << QString::fromLatin1(mode) << logged << requests;
     }
 
     void failureModesCountAsFailures()
     {
         QFETCH(QString, mode);
         QFETCH(bool, logged);
+        QFETCH(int, requests);
         m_record.active[0] = m_record.active[1] = 1;
         m_zoom->open(0, QImage(), u"tel_n"_s);
         QVERIFY(runPass());
         const QImage good = m_tiles.pictures[0];
         mode.isEmpty() ? m_record.ipAddress[0].clear() : setMode(0, mode);
-        // The last picture stays through three failures, the fourth shows "No image available". A failing
-        // station holds up no other, nor does its late answer reach one.
+        const int requestsBefore = requestsOf(0);
+        // The last picture stays through three failures, the fourth shows "No image available". The healthy
+        // station's picture does not wait for the failing one's answer.
         for (int failure = 1; failure <= 4; ++failure) {
-            QVERIFY(runPass(15000));
+            const qsizetype healthy = m_tiles.pictureCalls.count(1);
+            m_poller->startPass();
+            QTRY_COMPARE(m_tiles.pictureCalls.count(1), healthy + 1);
+            if (mode == u"hang" || mode.startsWith(u"slow"))
+                QCOMPARE(m_poller->failureCount(0), failure - 1); // still waiting for the dead camera
+            QVERIFY(waitIdle(15000));
             QCOMPARE(m_poller->failureCount(0), failure);
             QCOMPARE(m_tiles.pictures[0].cacheKey(), failure < 4 ? good.cacheKey() : QImage().cacheKey());
             QCOMPARE(m_tiles.noImage[0], failure == 4);
         }
-        QCOMPARE(m_tiles.pictureCalls, (QList<int>{0, 1, 1, 1, 1, 0, 1}));
+        if (mode == u"close")
+            QEXPECT_FAIL("", "Qt's HTTP client asks again when a camera closes without an answer", Continue);
+        QCOMPARE(requestsOf(0) - requestsBefore, 4 * requests);
+        QCOMPARE(m_tiles.pictureCalls.count(0), 2); // the good picture, then the clearing
         QCOMPARE(m_zoom->window()->picture().cacheKey(), good.cacheKey()); // the zoom window keeps it
         QCOMPARE(m_log.entries.filter(QRegularExpression(u"^GetPicFromHTTP \\d+ \\S"_s)).size(), logged ? 4 : 0);
         QCOMPARE(m_log.entries.size(), logged ? 4 : 0);
@@ -133,33 +146,30 @@ private slots:
         QVERIFY(m_poller->failureCount(0) == 0 && !m_tiles.pictures[0].isNull() && !m_tiles.noImage[0]);
     }
 
-    void oneFetchAtATimeAndSkippedTicks_data()
+    void onePerStationAndSkippedTicks_data()
     {
-        QTest::addColumn<bool>("stop"); // stopped (for shutdown) during the first fetch
+        QTest::addColumn<bool>("stop"); // stopped (for shutdown) while station 2 still answers
         QTest::newRow("to its end") << false;
         QTest::newRow("stopped") << true;
     }
 
-    void oneFetchAtATimeAndSkippedTicks()
+    void onePerStationAndSkippedTicks()
     {
         QFETCH(bool, stop);
         m_record.active[2] = m_record.active[3] = 1;
         setMode(2, u"slow:600"_s);
         const int requests2 = requestsOf(2), requests3 = requestsOf(3);
-        QSignalSpy finished(m_poller.get(), &SnapshotPoller::passFinished);
         m_poller->startPass();
-        QVERIFY(m_poller->isPassRunning()); // the tick returns at once; the pass goes on on the event loop
-        QTRY_VERIFY(requestsOf(2) > requests2);
-        m_poller->startPass(); // due while station 2 still answers: starts nothing
-        m_poller->startPass();
-        QCOMPARE(m_poller->skippedTicks(), 2);
-        QCOMPARE(requestsOf(3), requests3); // station 3 waits for station 2's fetch to end
+        QVERIFY(m_poller->isPassRunning()); // the tick returns at once; the fetches go on on the event loop
+        QTRY_COMPARE(m_tiles.pictureCalls, QList<int>{3}); // station 3 does not wait for station 2
+        m_poller->startPass(); // due while station 2 still answers: a second fetch for 3 only
+        QCOMPARE(m_poller->skippedTicks(), 1);
         if (stop)
             m_poller->stop();
-        QVERIFY(finished.wait(5000));
-        QVERIFY(!m_poller->isPassRunning()); // the skipped ticks started nothing
-        QCOMPARE(requestsOf(3), requests3 + (stop ? 0 : 1));
-        QCOMPARE(m_tiles.pictureCalls, (stop ? QList<int>{} : QList<int>{2, 3})); // no tile touched after stop
+        QVERIFY(waitIdle(5000));
+        QCOMPARE(requestsOf(2), requests2 + 1);
+        QCOMPARE(requestsOf(3), requests3 + 2);
+        QCOMPARE(m_tiles.pictureCalls, (stop ? QList<int>{3} : QList<int>{3, 3, 2})); // no tile touched after stop
         m_poller->startPass();
         QCOMPARE(m_poller->isPassRunning(), !stop);
     }
@@ -202,29 +212,39 @@ private slots:
         QVERIFY(!m_tiles.pictures[5].isNull());
     }
 
-    void every120thPassReopensSockets()
+    void every120thTickReopensSockets()
     {
+        int reopens = 0;
         std::function<void()> reopenDone;
-        m_poller->setSocketReopen([&](std::function<void()> done) { reopenDone = std::move(done); });
-        QSignalSpy finished(m_poller.get(), &SnapshotPoller::passFinished);
-        for (int pass = 1; pass < SnapshotPoller::kPassesPerReopen; ++pass)
-            QVERIFY(runPass() && !reopenDone);
-        m_poller->startPass();
-        QTRY_VERIFY(reopenDone);
-        m_poller->startPass(); // the pass lasts until the sockets are open again: this tick starts nothing
-        QCOMPARE(m_poller->skippedTicks(), 1);
-        QCOMPARE(finished.count(), 119);
+        m_poller->setSocketReopen([&](std::function<void()> done) {
+            ++reopens;
+            reopenDone = std::move(done);
+        });
+        m_record.active[0] = 1;
+        for (int tick = 1; tick < 2 * SnapshotPoller::kPassesPerReopen; ++tick) {
+            QVERIFY(runPass());
+            QCOMPARE(reopens, tick < SnapshotPoller::kPassesPerReopen ? 0 : 1);
+        }
+        // The polling goes on beside the reopen; one still under way is not started again.
+        QCOMPARE(m_tiles.pictureCalls.size(), 2 * SnapshotPoller::kPassesPerReopen - 1);
+        QVERIFY(runPass());
+        QCOMPARE(reopens, 1);
         reopenDone();
-        QCOMPARE(finished.count(), 120);
-        QCOMPARE(m_poller->tickCounter(), 0);
+        for (int tick = 0; tick < SnapshotPoller::kPassesPerReopen; ++tick)
+            QVERIFY(runPass());
+        QCOMPARE(reopens, 2);
     }
 
 private:
+    /// One tick, and every fetch it started to its end.
     bool runPass(int timeoutMs = 10000)
     {
-        QSignalSpy finished(m_poller.get(), &SnapshotPoller::passFinished);
         m_poller->startPass();
-        return m_poller->isPassRunning() && (finished.wait(timeoutMs) || !finished.isEmpty());
+        return waitIdle(timeoutMs);
+    }
+    bool waitIdle(int timeoutMs)
+    {
+        return QTest::qWaitFor([this] { return !m_poller->isPassRunning(); }, timeoutMs);
     }
     /// Switches station's camera (every station's for -1) and waits until the simulator has done so.
     void setMode(int station, const QString& mode)
