@@ -23,10 +23,14 @@ bool CameraServer::start(QString* error)
 
 bool CameraServer::applyMode(QString* error)
 {
-    if (m_mode->camera != CameraMode::Refuse)
+    if (m_mode->camera != CameraMode::Blackhole)
+        m_blackhole.close();
+    if (m_mode->camera != CameraMode::Refuse && m_mode->camera != CameraMode::Blackhole)
         return m_server->isListening() || listen(error);
 
     m_server->close();
+    if (m_mode->camera == CameraMode::Blackhole)
+        return m_blackhole.open(m_address, m_port, error); // open connections hang (HttpConnection)
     // A station that stops serving drops its open connections too.
     const QList<HttpConnection*> open = m_connections;
     for (HttpConnection* connection : open)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BlackholeListener.h"
 #include "StationMode.h"
 
 #include <QHostAddress>
@@ -21,10 +22,12 @@ public:
     CameraServer(const QHostAddress& address, quint16 port, const StationMode* mode, FrameSource* frames,
                  QObject* parent = nullptr);
 
-    /// Starts listening unless the camera mode is Refuse. False with error if the port cannot be bound.
+    /// Starts listening unless the camera mode is Refuse (Blackhole: a port that never completes a
+    /// connect). False with error if the port cannot be bound.
     bool start(QString* error);
 
     /// Follows a change of the camera mode: Refuse stops listening and closes every connection,
+    /// Blackhole swaps the listener for a BlackholeListener and leaves open connections unanswered,
     /// any other mode listens again if needed.
     bool applyMode(QString* error);
 
@@ -48,6 +51,7 @@ private:
     const StationMode* m_mode;
     FrameSource* m_frames;
     QTcpServer* m_server;
+    BlackholeListener m_blackhole;
     QList<HttpConnection*> m_connections;
     qint64 m_requests = 0;
 };

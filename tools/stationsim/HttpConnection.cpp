@@ -155,8 +155,9 @@ void HttpConnection::handle(const QByteArray& method, const QByteArray& target)
     m_server->countRequest();
     const StationMode& mode = m_server->mode();
 
-    // These two act on the connection, whatever was asked.
-    if (mode.camera == CameraMode::Hang) {
+    // These act on the connection, whatever was asked. A connection opened before the camera went
+    // dark gets no answer either.
+    if (mode.camera == CameraMode::Hang || mode.camera == CameraMode::Blackhole) {
         m_hung = true;
         m_busy = true;
         m_buffer.clear();
@@ -184,6 +185,7 @@ void HttpConnection::handle(const QByteArray& method, const QByteArray& target)
     case CameraMode::Refuse: // a request that was on its way when the mode changed
     case CameraMode::Hang:
     case CameraMode::Close:
+    case CameraMode::Blackhole:
         reply(200, "image/jpeg", m_server->frames().nextFrame());
         return;
     case CameraMode::Html:

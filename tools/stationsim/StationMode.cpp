@@ -8,7 +8,7 @@ using namespace Qt::StringLiterals;
 namespace
 {
 
-constexpr std::array<std::pair<CameraMode, QLatin1StringView>, 11> kCameraWords{{
+constexpr std::array<std::pair<CameraMode, QLatin1StringView>, 12> kCameraWords{{
     {CameraMode::Ok, QLatin1StringView("ok")},
     {CameraMode::Refuse, QLatin1StringView("refuse")},
     {CameraMode::Hang, QLatin1StringView("hang")},
@@ -20,6 +20,7 @@ constexpr std::array<std::pair<CameraMode, QLatin1StringView>, 11> kCameraWords{
     {CameraMode::Huge, QLatin1StringView("huge")},
     {CameraMode::Bomb, QLatin1StringView("bomb")},
     {CameraMode::Close, QLatin1StringView("close")},
+    {CameraMode::Blackhole, QLatin1StringView("blackhole")},
 }};
 
 constexpr std::array<std::pair<RelayMode, QLatin1StringView>, 3> kRelayWords{{
@@ -118,6 +119,8 @@ QString modeWordsHelp()
   huge        200 image/jpeg, 50 MiB body (a real frame, then filler), streamed in chunks
   bomb        200 image/jpeg, a small JPEG whose header claims 60000 x 60000 pixels
   close       camera closes the connection without answering
+  blackhole   a connect to the camera port never completes (no SYN-ACK; the port's listen queue
+              is kept full), like an unplugged host; connections already open hang as in hang
   relayclose  relay port closes each connection once 3 bytes have arrived (default)
   relayhold   relay port never closes a connection
   relayrefuse nothing listens on the relay port

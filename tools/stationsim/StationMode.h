@@ -16,6 +16,7 @@ enum class CameraMode
     Huge,      ///< 200 with a 50 MiB body, streamed
     Bomb,      ///< a small JPEG whose header claims 60000 x 60000 pixels
     Close,     ///< closes the connection without answering
+    Blackhole, ///< a connect never completes (no SYN-ACK), like an unplugged host
 };
 
 /// What the relay listener does once a command has arrived.
@@ -43,7 +44,7 @@ struct StationMode
 };
 
 /// Applies one mode word to mode: a camera mode ("ok", "refuse", "hang", "html", "notfound", "slow",
-/// "slow:MS", "garbage", "truncated", "huge", "bomb", "close"), a relay mode ("relayclose", "relayhold",
+/// "slow:MS", "garbage", "truncated", "huge", "bomb", "close", "blackhole"), a relay mode ("relayclose", "relayhold",
 /// "relayrefuse") or a call mode ("callaccept", "callrefuse"). "ok" also resets the relay and call modes.
 /// Returns false and leaves mode unchanged for an unknown word.
 bool applyModeWord(const QString& word, StationMode* mode, QString* error);
