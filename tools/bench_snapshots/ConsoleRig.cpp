@@ -70,6 +70,11 @@ void ConsoleRig::startPolling()
     m_window->snapshotTimer()->start(MainWindow::kTimerPeriodMs);
 }
 
+void ConsoleRig::stopPolling()
+{
+    m_window->snapshotTimer()->stop();
+}
+
 void ConsoleRig::stop()
 {
     m_window->snapshotTimer()->stop();

@@ -52,6 +52,8 @@ public:
     void open();
     /// Gives the snapshot timer its 500 ms period, as the last step of start-up does.
     void startPolling();
+    /// Stops the snapshot timer only: fetches under way still end and report.
+    void stopPolling();
     /// Stops the snapshot timer and the poller, as shutdown does.
     void stop();
 

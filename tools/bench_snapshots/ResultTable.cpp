@@ -13,7 +13,7 @@ constexpr double kRssNoiseMiB = 2.0;
 
 QString size(const QSize& s)
 {
-    return s.isValid() ? QStringLiteral("%1x%2").arg(s.width()).arg(s.height()) : QStringLiteral("-");
+    return !s.isEmpty() ? QStringLiteral("%1x%2").arg(s.width()).arg(s.height()) : QStringLiteral("-");
 }
 
 QString fixed(double value, int decimals)
@@ -36,12 +36,50 @@ double rssGrowthMiB(const RunResult& r)
     return mib(r.rssEndKiB - r.rssEarlyKiB);
 }
 
+QString requestsPerAttempt(const StationFigures& s)
+{
+    const double ratio = s.requestsPerAttempt();
+    return ratio < 0 ? QStringLiteral("?") : fixed(ratio, 2);
+}
+
+/// A camera that takes no connection receives no request; any other gets exactly one per attempt.
+bool requestsAsExpected(const StationFigures& s)
+{
+    const bool unreachable = s.deadMode == QStringLiteral("refuse") || s.deadMode == QStringLiteral("blackhole");
+    return s.attempts > 0 && s.requests == (unreachable ? 0 : s.attempts);
+}
+
+QString deadRequests(const RunResult& r, bool withStation)
+{
+    QStringList parts;
+    bool sameMode = true;
+    for (const StationFigures& s : r.stations)
+        sameMode = sameMode && (!s.isDead() || s.deadMode == r.plan.dead.constFirst().mode);
+    for (int i = 0; i < int(r.stations.size()); ++i) {
+        const StationFigures& s = r.stations.at(i);
+        if (!s.isDead())
+            continue;
+        QString part = requestsPerAttempt(s);
+        if (!sameMode)
+            part = s.deadMode + QLatin1Char(' ') + part;
+        if (withStation)
+            part = QStringLiteral("%1: %2 (%3/%4)").arg(i).arg(part).arg(s.requests).arg(s.attempts);
+        parts << part;
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+double cpuRatio(const RunResult& r)
+{
+    return r.djpeg.decodeMs() > 0 ? r.cpuPerPictureMs() / r.djpeg.decodeMs() : 0;
+}
+
 } // namespace
 
 QString runReport(const RunResult& r)
 {
     QStringList out;
-    out << QStringLiteral("### Run %1) %2").arg(r.plan.label, r.plan.title);
+    out << QStringLiteral("### Run %1) %2").arg(r.plan.name, r.plan.title);
     if (!r.ok && r.windowS <= 0) {
         out << QString() << QStringLiteral("Failed: %1").arg(r.error) << QString();
         return out.join(QLatin1Char('\n'));
@@ -51,33 +89,49 @@ QString runReport(const RunResult& r)
                .arg(size(r.frameSize))
                .arg(r.frameBytes)
                .arg(size(r.tileSize))
-               .arg(fixed(r.windowS, 1))
-        << QString();
-    out << QStringLiteral("| station | address | pictures | pictures/s | failed fetches | decoded at |");
-    out << QStringLiteral("|---|---|---|---|---|---|");
+               .arg(fixed(r.windowS, 1));
+    if (!r.blackholeChecked.isEmpty()) {
+        QStringList stations;
+        for (const int station : r.blackholeChecked)
+            stations << QString::number(station);
+        out << QStringLiteral("Before polling, a connect to the blackhole station(s) %1 was still pending after %2 s.")
+                   .arg(stations.join(QStringLiteral(", ")), fixed(r.blackholeCheckMs / 1000.0, 1));
+    }
+    out << QString();
+    out << QStringLiteral("| station | address | camera | pictures | pictures/s | failed fetches | attempts | requests "
+                          "| requests/attempt | decoded at |");
+    out << QStringLiteral("|---|---|---|---|---|---|---|---|---|---|");
     for (int i = 0; i < int(r.stations.size()); ++i) {
         const StationFigures& s = r.stations.at(i);
-        out << QStringLiteral("| %1%2 | %3 | %4 | %5 | %6 | %7 |")
+        out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 | %6 | %7 | %8 | %9 | %10 |")
                    .arg(i)
-                   .arg(s.hangs ? QStringLiteral(" (hang)") : QString())
-                   .arg(s.address)
+                   .arg(s.address, s.isDead() ? s.deadMode : QStringLiteral("ok"))
                    .arg(s.pictures)
                    .arg(fixed(r.windowS > 0 ? double(s.pictures) / r.windowS : 0, 2))
                    .arg(s.failures)
-                   .arg(size(s.decodedSize));
+                   .arg(s.attempts)
+                   .arg(s.requests >= 0 ? QString::number(s.requests) : QStringLiteral("?"))
+                   .arg(requestsPerAttempt(s), size(s.decodedSize));
     }
     const double cpu = r.cpuPerPictureMs();
     const double decode = r.djpeg.decodeMs();
     out << QString();
     out << QStringLiteral("| figure | value | target | |");
     out << QStringLiteral("|---|---|---|---|");
-    out << QStringLiteral("| pictures/s per tile%1 | min %2, mean %3 | >= %4 | %5 |")
-               .arg(r.plan.hangStation >= 0 ? QStringLiteral(" (the answering stations)") : QString())
-               .arg(fixed(r.minRate(), 2), fixed(r.meanRate(), 2), fixed(kTargetRate, 1))
+    out << QStringLiteral("| pictures/s per healthy tile | min %1, median %2 | >= %3 | %4 |")
+               .arg(fixed(r.minRate(), 2), fixed(r.medianRate(), 2), fixed(kTargetRate, 1))
                .arg(verdict(r.minRate() >= kTargetRate));
-    out << QStringLiteral("| console CPU per displayed picture | %1 ms (%2 pictures; %3 ms with the probe's own cost) "
-                          "| <= djpeg decode %4 ms (%5 ms per run - %6 ms start-up, medians of %7) | %8 |")
-               .arg(fixed(cpu, 2))
+    if (!r.plan.dead.isEmpty()) {
+        bool allExpected = true;
+        for (const StationFigures& s : r.stations)
+            allExpected = allExpected && (!s.isDead() || requestsAsExpected(s));
+        out << QStringLiteral("| requests per attempt, dead stations (requests/attempts) | %1 | 1 (0 where no connect "
+                              "completes) | %2 |")
+                   .arg(deadRequests(r, true), verdict(allExpected));
+    }
+    out << QStringLiteral("| console CPU per displayed picture | %1 ms, %2x djpeg (%3 pictures; %4 ms with the probe's "
+                          "own cost) | <= djpeg decode %5 ms (%6 ms per run - %7 ms start-up, medians of %8) | %9 |")
+               .arg(fixed(cpu, 2), fixed(cpuRatio(r), 2))
                .arg(r.pictures)
                .arg(fixed(r.grossCpuPerPictureMs(), 2))
                .arg(fixed(decode, 2), fixed(r.djpeg.perRunMs, 2), fixed(r.djpeg.startupMs, 2))
@@ -99,8 +153,10 @@ QString runReport(const RunResult& r)
                .arg(fixed(mib(r.rssStartKiB), 1))
                .arg(fixed(kRssNoiseMiB, 0))
                .arg(verdict(rssGrowthMiB(r) <= kRssNoiseMiB));
-    out << QStringLiteral("| passes, skipped ticks | %1 passes, %2 skipped ticks | | |").arg(r.passes).arg(r.skippedTicks);
-    out << QStringLiteral("| event log entries | %1 | | |").arg(r.logEntries);
+    out << QStringLiteral("| ticks, skipped | %1 ticks, %2 skipped | | |").arg(r.passes).arg(r.skippedTicks);
+    out << QStringLiteral("| event log entries | %1 (%2 \"GetPicFromHTTP\") | | |")
+               .arg(r.logEntries)
+               .arg(r.fetchErrorEntries);
     if (!r.error.isEmpty())
         out << QString() << QStringLiteral("Error: %1").arg(r.error);
     out << QString();
@@ -109,19 +165,26 @@ QString runReport(const RunResult& r)
 
 QString summary(const QList<RunResult>& results)
 {
+    const int early = results.isEmpty() ? 0 : results.constFirst().rssEarlyAtS;
+    const int late = results.isEmpty() ? 0 : results.constFirst().rssEndAtS;
     QStringList out;
-    out << QStringLiteral("| run | pictures/s per tile (min / mean) | CPU per picture | djpeg full decode "
-                          "| lateness p99 | VmRSS early -> end | skipped ticks |");
-    out << QStringLiteral("|---|---|---|---|---|---|---|");
+    out << QStringLiteral("| Run | Pictures/s per healthy tile (min / median) | Requests per attempt, dead stations "
+                          "| CPU per picture (x djpeg) | djpeg full decode | Lateness p99 (max) "
+                          "| VmRSS at %1 s -> %2 s | Skipped ticks |")
+               .arg(early)
+               .arg(late);
+    out << QStringLiteral("|---|---:|---:|---:|---:|---:|---:|---:|");
     for (const RunResult& r : results) {
         if (r.windowS <= 0) {
-            out << QStringLiteral("| %1) %2 | failed: %3 | | | | | |").arg(r.plan.label, r.plan.title, r.error);
+            out << QStringLiteral("| %1) %2 | failed: %3 | | | | | | |").arg(r.plan.name, r.plan.title, r.error);
             continue;
         }
-        out << QStringLiteral("| %1) %2 | %3 / %4 | %5 ms | %6 ms | %7 ms | %8 -> %9 MiB | %10 |")
-                   .arg(r.plan.label, r.plan.title, fixed(r.minRate(), 2), fixed(r.meanRate(), 2),
-                        fixed(r.cpuPerPictureMs(), 2), fixed(r.djpeg.decodeMs(), 2), fixed(r.lateP99Ms, 2),
-                        fixed(mib(r.rssEarlyKiB), 1), fixed(mib(r.rssEndKiB), 1))
+        out << QStringLiteral("| %1) %2 | %3 / %4 | %5 | %6 ms (%7) | %8 ms | %9 ms (%10) | %11 -> %12 MiB | %13 |")
+                   .arg(r.plan.name, r.plan.title, fixed(r.minRate(), 2), fixed(r.medianRate(), 2),
+                        r.plan.dead.isEmpty() ? QStringLiteral("-") : deadRequests(r, false),
+                        fixed(r.cpuPerPictureMs(), 2), fixed(cpuRatio(r), 2), fixed(r.djpeg.decodeMs(), 2),
+                        fixed(r.lateP99Ms, 2))
+                   .arg(fixed(r.lateMaxMs, 1), fixed(mib(r.rssEarlyKiB), 1), fixed(mib(r.rssEndKiB), 1))
                    .arg(r.skippedTicks);
     }
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');

@@ -1,29 +1,41 @@
 #include "RunResult.h"
 
 #include <algorithm>
-#include <limits>
+#include <vector>
+
+double StationFigures::requestsPerAttempt() const
+{
+    return attempts > 0 && requests >= 0 ? double(requests) / double(attempts) : -1;
+}
+
+namespace {
+
+std::vector<double> healthyRates(const RunResult& r)
+{
+    std::vector<double> rates;
+    for (const StationFigures& s : r.stations) {
+        if (!s.isDead() && !s.address.isEmpty())
+            rates.push_back(r.windowS > 0 ? double(s.pictures) / r.windowS : 0.0);
+    }
+    std::sort(rates.begin(), rates.end());
+    return rates;
+}
+
+} // namespace
 
 double RunResult::minRate() const
 {
-    double lowest = std::numeric_limits<double>::max();
-    for (const StationFigures& s : stations) {
-        if (!s.hangs && !s.address.isEmpty())
-            lowest = std::min(lowest, windowS > 0 ? double(s.pictures) / windowS : 0.0);
-    }
-    return lowest == std::numeric_limits<double>::max() ? 0 : lowest;
+    const std::vector<double> rates = healthyRates(*this);
+    return rates.empty() ? 0 : rates.front();
 }
 
-double RunResult::meanRate() const
+double RunResult::medianRate() const
 {
-    double sum = 0;
-    int count = 0;
-    for (const StationFigures& s : stations) {
-        if (!s.hangs && !s.address.isEmpty()) {
-            sum += windowS > 0 ? double(s.pictures) / windowS : 0.0;
-            ++count;
-        }
-    }
-    return count > 0 ? sum / count : 0;
+    const std::vector<double> rates = healthyRates(*this);
+    if (rates.empty())
+        return 0;
+    const std::size_t middle = rates.size() / 2;
+    return rates.size() % 2 == 1 ? rates[middle] : (rates[middle - 1] + rates[middle]) / 2;
 }
 
 double RunResult::grossCpuPerPictureMs() const

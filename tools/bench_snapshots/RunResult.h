@@ -12,11 +12,21 @@
 struct StationFigures
 {
     QString address;
-    bool hangs = false;
+    /// The camera mode of a dead station; empty for a healthy one.
+    QString deadMode;
     qint64 pictures = 0;
     qint64 failures = 0;
+    /// Fetches the console made of this station from the first tick until every fetch had
+    /// ended (stationPolled signals), and the requests the simulated camera received meanwhile
+    /// (-1: its count could not be read).
+    qint64 attempts = 0;
+    qint64 requests = -1;
     /// Size of the picture the tile holds at the end (as decoded).
     QSize decodedSize;
+
+    bool isDead() const { return !deadMode.isEmpty(); }
+    /// requests / attempts; -1 when either is unknown or there was no attempt.
+    double requestsPerAttempt() const;
 };
 
 /// Everything one run measured.
@@ -54,15 +64,21 @@ struct RunResult
     int rssEarlyAtS = 0;
     int rssEndAtS = 0;
 
+    /// Ticks of the snapshot timer in the window (the poller's passesCompleted()).
     qint64 passes = 0;
     qint64 skippedTicks = 0;
     qint64 logEntries = 0;
+    /// Fetch errors logged ("GetPicFromHTTP ...") in the window.
+    qint64 fetchErrorEntries = 0;
+    /// Blackhole stations whose connect was seen still pending before polling, and after how long.
+    QList<int> blackholeChecked;
+    int blackholeCheckMs = 0;
 
     /// The whole process's CPU time per picture shown, the probe's included.
     double grossCpuPerPictureMs() const;
     /// The same without the lateness probe's own cost: the console's.
     double cpuPerPictureMs() const;
-    /// Lowest and mean pictures per second of the stations that answer.
+    /// Lowest and median pictures per second of the healthy stations.
     double minRate() const;
-    double meanRate() const;
+    double medianRate() const;
 };

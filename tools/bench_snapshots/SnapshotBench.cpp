@@ -1,7 +1,6 @@
 #include "SnapshotBench.h"
 
 #include "ConsoleRig.h"
-#include "HttpGetter.h"
 #include "LatenessProbe.h"
 #include "MainWindow.h"
 #include "PictureView.h"
@@ -13,6 +12,11 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QRegularExpression>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -23,8 +27,12 @@ namespace {
 constexpr int kStations = 16;
 constexpr int kReadyTimeoutMs = 15000;
 constexpr int kFetchTimeoutMs = 5000;
-/// A pass cut short by stop() ends at its next step; this only bounds a stuck one.
-constexpr int kPassEndWaitMs = 5000;
+/// After the last tick every fetch under way ends by the poller's own deadline at the latest.
+constexpr int kFetchesEndWaitMs = SnapshotPoller::kFetchDeadlineMs + 2000;
+constexpr int kStatusTimeoutMs = 5000;
+/// Past the first SYN retransmission (1 s): a connect still pending then was not answered twice.
+constexpr int kBlackholeCheckMs = 2000;
+constexpr const char* kBlackhole = "blackhole";
 /// The console shown and idle before polling starts: settling, then the idle CPU measure.
 constexpr int kSettleMs = 500;
 constexpr int kIdleMs = 2000;
@@ -69,7 +77,7 @@ RunResult SnapshotBench::run(const RunPlan& plan)
     result.plan = plan;
     for (int i = 0; i < kStations; ++i) {
         result.stations[i].address = stationAddress(i);
-        result.stations[i].hangs = i == plan.hangStation;
+        result.stations[i].deadMode = plan.deadMode(i);
     }
     QTemporaryDir scratch;
     if (!scratch.isValid()) {
@@ -84,7 +92,7 @@ RunResult SnapshotBench::run(const RunPlan& plan)
     }
 
     QByteArray frame;
-    if (!prepareFrames(plan, &result, &frame))
+    if (!prepareFrames(plan, &result, &frame) || !checkBlackholes(plan, &result))
         return result;
     result.djpeg = DjpegBench::measure(frame, m_options.djpegIterations, scratch.path());
     if (!result.djpeg.ok) {
@@ -92,7 +100,7 @@ RunResult SnapshotBench::run(const RunPlan& plan)
         return result;
     }
 
-    poll(scratch.path(), &result);
+    poll(scratch.path(), simulator, &result);
 
     const QString simulatorErrors = simulator.stop();
     if (!simulatorErrors.isEmpty())
@@ -114,8 +122,8 @@ QStringList SnapshotBench::simulatorArguments(const RunPlan& plan) const
     };
     if (m_options.cycle >= 0)
         args << QStringLiteral("--cycle") << QString::number(m_options.cycle);
-    if (plan.hangStation >= 0)
-        args << QStringLiteral("--mode") << QStringLiteral("%1=hang").arg(plan.hangStation);
+    for (const DeadStation& dead : plan.dead)
+        args << QStringLiteral("--mode") << QStringLiteral("%1=%2").arg(dead.station).arg(dead.mode);
     return args;
 }
 
@@ -134,12 +142,13 @@ int SnapshotBench::simulatorCycle(const RunPlan& plan) const
 
 bool SnapshotBench::prepareFrames(const RunPlan& plan, RunResult* result, QByteArray* frame)
 {
-    HttpGetter http;
+    // Qt's own client, not the console's: the console's HTTP layer is what the run measures.
+    QNetworkAccessManager http;
     // The simulator renders a cycle's frames on first use: ask for all of them now, so the run
     // measures the console and not the simulator's first rendering.
     const int rounds = std::max(1, simulatorCycle(plan));
     for (int station = 0; station < kStations; ++station) {
-        if (station == plan.hangStation)
+        if (!plan.deadMode(station).isEmpty())
             continue;
         const QString url = SnapshotClient::snapshotUrl(stationAddress(station), m_options.httpPort);
         for (int round = 0; round < rounds; ++round) {
@@ -160,24 +169,76 @@ bool SnapshotBench::prepareFrames(const RunPlan& plan, RunResult* result, QByteA
     return true;
 }
 
-bool SnapshotBench::fetch(HttpGetter& http, const QString& url, QByteArray* body, QString* error)
+bool SnapshotBench::fetch(QNetworkAccessManager& http, const QString& url, QByteArray* body, QString* error)
 {
-    bool done = false;
-    HttpResult answer;
-    http.get(url, kFetchTimeoutMs, SnapshotClient::kMaxBodyBytes, [&](const HttpResult& r) {
-        answer = r;
-        done = true;
-    });
-    waitFor([&]() { return done; }, kFetchTimeoutMs + 1000);
-    if (!done || !answer.ok) {
-        *error = QStringLiteral("cannot fetch %1: %2").arg(url, done ? answer.errorText : QStringLiteral("no answer"));
-        return false;
+    QNetworkRequest request{QUrl(url)};
+    request.setTransferTimeout(kFetchTimeoutMs);
+    QNetworkReply* reply = http.get(request);
+    waitFor([reply]() { return reply->isFinished(); }, kFetchTimeoutMs + 1000);
+    const bool ok = reply->isFinished() && reply->error() == QNetworkReply::NoError;
+    if (ok)
+        *body = reply->readAll();
+    else
+        *error = QStringLiteral("cannot fetch %1: %2")
+                     .arg(url, reply->isFinished() ? reply->errorString() : QStringLiteral("no answer"));
+    reply->abort();
+    reply->deleteLater();
+    return ok;
+}
+
+bool SnapshotBench::checkBlackholes(const RunPlan& plan, RunResult* result)
+{
+    QList<std::pair<int, QTcpSocket*>> probes;
+    for (const DeadStation& dead : plan.dead) {
+        if (dead.mode != QLatin1StringView(kBlackhole))
+            continue;
+        auto* socket = new QTcpSocket;
+        socket->connectToHost(stationAddress(dead.station), m_options.httpPort);
+        probes.append({dead.station, socket});
     }
-    *body = answer.body;
+    if (probes.isEmpty())
+        return true;
+    runFor(kBlackholeCheckMs);
+    QStringList wrong;
+    for (const auto& [station, socket] : std::as_const(probes)) {
+        if (socket->state() == QAbstractSocket::ConnectingState)
+            result->blackholeChecked.append(station);
+        else
+            wrong << QStringLiteral("%1 (%2)").arg(station).arg(socket->state() == QAbstractSocket::ConnectedState
+                                                                    ? QStringLiteral("connected")
+                                                                    : socket->errorString());
+        socket->abort();
+        delete socket;
+    }
+    result->blackholeCheckMs = kBlackholeCheckMs;
+    if (wrong.isEmpty())
+        return true;
+    result->error = QStringLiteral("blackhole stations whose connect did not stay pending for %1 ms: %2")
+                        .arg(kBlackholeCheckMs)
+                        .arg(wrong.join(QStringLiteral(", ")));
+    return false;
+}
+
+bool SnapshotBench::readRequests(StationSimulator& simulator, std::array<qint64, 16>* requests)
+{
+    static const QRegularExpression end(QStringLiteral("^status end$"));
+    static const QRegularExpression line(QStringLiteral("^status (\\d+) \\S+ camera=\\S+ requests=(\\d+) "));
+    requests->fill(-1);
+    const int from = simulator.lineCount();
+    simulator.send(QStringLiteral("status"));
+    if (!simulator.waitForLine(end, kStatusTimeoutMs, from))
+        return false;
+    const QStringList lines = simulator.lines();
+    for (qsizetype i = from; i < lines.size(); ++i) {
+        const QRegularExpressionMatch m = line.match(lines.at(i));
+        const int station = m.hasMatch() ? m.captured(1).toInt() : -1;
+        if (station >= 0 && station < kStations)
+            (*requests)[station] = m.captured(2).toLongLong();
+    }
     return true;
 }
 
-void SnapshotBench::poll(const QString& logDir, RunResult* result)
+void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, RunResult* result)
 {
     ConsoleRig::Settings settings;
     settings.stations = kStations;
@@ -191,16 +252,18 @@ void SnapshotBench::poll(const QString& logDir, RunResult* result)
 
     bool counting = false;
     QObject::connect(&rig.poller(), &SnapshotPoller::stationPolled, &rig.poller(), [&](int station, bool ok) {
-        if (!counting)
+        if (station < 0 || station >= kStations)
             return;
         StationFigures& s = result->stations.at(station);
-        ++(ok ? s.pictures : s.failures);
+        ++s.attempts;
+        if (counting)
+            ++(ok ? s.pictures : s.failures);
     });
 
     const int warmupMs = m_options.warmupS * 1000;
     const int durationMs = m_options.durationS * 1000;
-    const int rssEarlyMs = std::min(m_options.rssEarlyS * 1000, durationMs);
-    result->rssEarlyAtS = rssEarlyMs / 1000;
+    const int rssEarlyMs = m_options.rssEarlyAtS() * 1000;
+    result->rssEarlyAtS = m_options.rssEarlyAtS();
     result->rssEndAtS = m_options.durationS;
 
     QElapsedTimer window;
@@ -208,6 +271,7 @@ void SnapshotBench::poll(const QString& logDir, RunResult* result)
     qint64 passesAtStart = 0;
     qint64 skippedAtStart = 0;
     qint64 logAtStart = 0;
+    qint64 fetchErrorsAtStart = 0;
     rig.open();
     runFor(kSettleMs);
     // The probe wakes the loop 100 times a second: its own cost, taken as the difference between
@@ -215,6 +279,8 @@ void SnapshotBench::poll(const QString& logDir, RunResult* result)
     result->idleCpuMsPerS = cpuMsPerSecond(kIdleMs);
     probe.start();
     result->idleProbeCpuMsPerS = cpuMsPerSecond(kIdleMs);
+    std::array<qint64, 16> requestsAtStart{};
+    const bool requestsKnown = readRequests(simulator, &requestsAtStart);
 
     QEventLoop loop;
     // Precise timers: a coarse one may be off by 5 % of its interval, seconds at this length.
@@ -225,6 +291,7 @@ void SnapshotBench::poll(const QString& logDir, RunResult* result)
         passesAtStart = rig.poller().passesCompleted();
         skippedAtStart = rig.poller().skippedTicks();
         logAtStart = rig.log().entries();
+        fetchErrorsAtStart = rig.log().fetchErrors();
         result->rssStartKiB = ProcessStats::residentKiB();
         probe.clear();
     });
@@ -238,8 +305,10 @@ void SnapshotBench::poll(const QString& logDir, RunResult* result)
         result->passes = rig.poller().passesCompleted() - passesAtStart;
         result->skippedTicks = rig.poller().skippedTicks() - skippedAtStart;
         result->logEntries = rig.log().entries() - logAtStart;
+        result->fetchErrorEntries = rig.log().fetchErrors() - fetchErrorsAtStart;
         probe.stop();
-        rig.stop();
+        // No tick any more, but the fetches under way finish and are counted as attempts.
+        rig.stopPolling();
         loop.quit();
     });
     rig.startPolling();
@@ -255,6 +324,17 @@ void SnapshotBench::poll(const QString& logDir, RunResult* result)
         result->stations.at(i).decodedSize = rig.window().stationPicture(i).size();
         result->pictures += result->stations.at(i).pictures;
     }
-    if (!waitFor([&]() { return !rig.poller().isPassRunning(); }, kPassEndWaitMs))
-        result->error = QStringLiteral("the last pass did not end after stop()");
+    const bool fetchesEnded = waitFor([&]() { return !rig.poller().isPassRunning(); }, kFetchesEndWaitMs);
+    std::array<qint64, 16> requestsAtEnd{};
+    if (fetchesEnded && requestsKnown && readRequests(simulator, &requestsAtEnd)) {
+        for (int i = 0; i < kStations; ++i) {
+            if (requestsAtStart[i] >= 0 && requestsAtEnd[i] >= 0)
+                result->stations.at(i).requests = requestsAtEnd[i] - requestsAtStart[i];
+        }
+    }
+    rig.stop();
+    if (!fetchesEnded)
+        result->error = QStringLiteral("fetches still under way %1 ms after the last tick").arg(kFetchesEndWaitMs);
+    else if (!requestsKnown)
+        result->error = QStringLiteral("the simulator did not answer \"status\"");
 }

@@ -63,7 +63,7 @@ int main(int argc, char* argv[])
     QList<RunResult> results;
     bool allOk = true;
     for (const RunPlan& plan : options.runs) {
-        print(QStringLiteral("Running %1) %2 ...\n\n").arg(plan.label, plan.title));
+        print(QStringLiteral("Running %1) %2 ...\n\n").arg(plan.name, plan.title));
         results.append(bench.run(plan));
         print(ResultTable::runReport(results.constLast()) + QLatin1Char('\n'));
         allOk = allOk && results.constLast().ok;
