@@ -30,6 +30,8 @@ constexpr int kFetchTimeoutMs = 5000;
 /// After the last tick every fetch under way ends by the poller's own deadline at the latest.
 constexpr int kFetchesEndWaitMs = SnapshotPoller::kFetchDeadlineMs + 2000;
 constexpr int kStatusTimeoutMs = 5000;
+/// Half the snapshot timer's period.
+constexpr int kWindowPhaseMs = MainWindow::kTimerPeriodMs / 2;
 /// Past the first SYN retransmission (1 s): a connect still pending then was not answered twice.
 constexpr int kBlackholeCheckMs = 2000;
 constexpr const char* kBlackhole = "blackhole";
@@ -260,8 +262,9 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
             ++(ok ? s.pictures : s.failures);
     });
 
-    const int warmupMs = m_options.warmupS * 1000;
-    const int durationMs = m_options.durationS * 1000;
+    // The window's ends fall between two ticks, so a tick's pictures are counted in or out as a whole.
+    const int warmupMs = m_options.warmupS * 1000 + kWindowPhaseMs;
+    const int durationMs = m_options.durationS * 1000 + kWindowPhaseMs;
     const int rssEarlyMs = m_options.rssEarlyAtS() * 1000;
     result->rssEarlyAtS = m_options.rssEarlyAtS();
     result->rssEndAtS = m_options.durationS;
