@@ -6,9 +6,6 @@
 
 #include <functional>
 
-class QNetworkAccessManager;
-class QNetworkReply;
-
 /// Outcome of one HTTP GET.
 struct HttpResult
 {
@@ -16,16 +13,18 @@ struct HttpResult
     bool ok = false;
     /// True when no HTTP response arrived at all (refused, unreachable, timed out).
     bool transportError = false;
-    /// Error number and text of the failure (Qt's network error code).
+    /// Error number and text of the failure, numbered as QNetworkReply::NetworkError
+    /// (1 connection refused, 2 connection closed, 3 host not found, 5 timed out, ...).
     int errorNumber = 0;
     QString errorText;
     int httpStatus = 0;
     QByteArray body;
 };
 
-/// Asynchronous HTTP GET with a bounded time-out and a cap on the body size.
-/// One request at a time per caller is the intended use; results are delivered
-/// on the GUI thread.
+/// Asynchronous HTTP GET with a bounded time-out and a cap on the body size, on
+/// libcurl's multi interface driven by this object's thread's event loop (the
+/// GUI thread). Any number of requests may run at once without holding each
+/// other up; connections are kept alive per host and reused.
 class HttpGetter : public QObject
 {
     Q_OBJECT
@@ -35,14 +34,19 @@ public:
 
     using Callback = std::function<void(const HttpResult&)>;
 
-    /// Starts a GET of url. done is called exactly once, unless this object is
-    /// destroyed first. A body larger than maxBodyBytes aborts the transfer and
-    /// fails.
+    /// Starts a GET of url and returns at once. done is called exactly once, later,
+    /// on this object's thread, unless this object is destroyed first. Exactly one
+    /// request goes out: no retry on a connection that the server closed. timeoutMs
+    /// bounds the whole request, connect included (0: no bound). A body larger than
+    /// maxBodyBytes aborts the transfer and fails.
     void get(const QString& url, int timeoutMs, qint64 maxBodyBytes, Callback done);
 
-    /// Drops the connection pool, as after a failed request.
+    /// Closes the kept-alive connections once they are idle: later requests connect
+    /// anew. Requests in flight go on and still report.
     void reset();
 
 private:
-    QNetworkAccessManager* m_manager = nullptr;
+    class Pool;
+
+    Pool* m_pool = nullptr;
 };
