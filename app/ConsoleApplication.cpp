@@ -107,7 +107,7 @@ void ConsoleApplication::wireStations()
     m_poller = new SnapshotPoller(m_record, *m_snapshots, *m_window, *m_scheduler, *m_log, SnapshotClient::kPort, this);
     m_poller->setZoomFeed(m_zoom);
     m_poller->setSocketReopen([this](std::function<void()> done) { m_calls->reopenSockets(std::move(done)); });
-    connect(w->snapshotTimer(), &QTimer::timeout, m_poller, &SnapshotPoller::startPass);
+    connect(w->snapshotTimer(), &QTimer::timeout, m_poller, &SnapshotPoller::tick);
     connect(w, &MainWindow::pictureClicked, this, [this, w](int i) {
         m_zoom->open(i, w->stationPicture(i), w->telephoneImage(i), m_state.callState == 3);
     });

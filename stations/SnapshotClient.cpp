@@ -26,7 +26,8 @@ QString SnapshotClient::snapshotUrl(const QString& ipAddress, quint16 port)
 void SnapshotClient::createHttpClient()
 {
     for (HttpGetter* http : std::as_const(m_http))
-        http->reset();
+        http->deleteLater();
+    m_http.clear();
 }
 
 HttpGetter* SnapshotClient::clientFor(const QString& url)
@@ -39,8 +40,10 @@ HttpGetter* SnapshotClient::clientFor(const QString& url)
 
 void SnapshotClient::cancel(const QString& url)
 {
-    if (HttpGetter* http = m_http.value(url))
-        http->reset();
+    // Gone with its client: the request, its connection and its answer. Later,
+    // since this may run inside that client's own answer.
+    if (HttpGetter* http = m_http.take(url))
+        http->deleteLater();
 }
 
 void SnapshotClient::fetchPicture(const QString& url, const QSize& displaySize, PictureCallback done)

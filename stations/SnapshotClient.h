@@ -33,10 +33,11 @@ public:
     /// The same with another port (simulated stations in tests).
     static QString snapshotUrl(const QString& ipAddress, quint16 port);
 
-    /// Drops every camera's connections (start-up creates the client this way).
+    /// A fresh start: every camera's client, with its connections and any fetch
+    /// under way, is dropped; the next fetch of each creates its own.
     void createHttpClient();
-    /// Drops the connections of the camera at url, a fetch under way with them
-    /// (its callback may still come: callers that gave up on it drop it).
+    /// Ends the fetch under way from url, if any: its client goes with its
+    /// connection, and its callback is not called.
     void cancel(const QString& url);
 
     using PictureCallback = std::function<void(const QImage&)>;

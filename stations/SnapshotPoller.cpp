@@ -25,11 +25,11 @@ SnapshotPoller::SnapshotPoller(const ConfigRecord& record, SnapshotClient& clien
 
 SnapshotPoller::~SnapshotPoller() = default;
 
-void SnapshotPoller::startPass()
+void SnapshotPoller::tick()
 {
     if (m_stopped)
         return;
-    ++m_ticks;
+    ++m_tickCount;
     for (int station = 0; station < kStations; ++station) {
         if (m_record.active[station] == 0)
             continue;
@@ -43,7 +43,7 @@ void SnapshotPoller::startPass()
         reopenSockets();
     }
     if (m_inFlight == 0)
-        emit passFinished();
+        emit fetchesEnded();
 }
 
 void SnapshotPoller::stop()
@@ -106,7 +106,7 @@ void SnapshotPoller::endFetch(int station)
 {
     m_stations[station].fetching = false;
     if (--m_inFlight == 0)
-        emit passFinished();
+        emit fetchesEnded();
 }
 
 void SnapshotPoller::showResult(int station, const QImage& picture)

@@ -58,25 +58,25 @@ public:
 
     /// The snapshot timer's tick: a fetch for every active station with none
     /// under way. Returns at once; the results come on the event loop.
-    void startPass();
+    void tick();
     /// For shutdown: no fetch starts any more and no result reaches a tile.
     /// Cannot be undone.
     void stop();
 
     /// True while a fetch is under way.
-    bool isPassRunning() const { return m_inFlight > 0; }
+    bool isFetching() const { return m_inFlight > 0; }
     /// Consecutive failed fetches of station (0 after a success).
     int failureCount(int station) const { return m_stations.at(station).failures; }
     /// Ticks modulo 120: the count that paces the socket reopen.
     int tickCounter() const { return m_tickCounter; }
     /// Ticks since construction.
-    qint64 passesCompleted() const { return m_ticks; }
+    qint64 ticks() const { return m_tickCount; }
     /// Stations a tick found still fetching, and so started nothing for.
-    qint64 skippedTicks() const { return m_skipped; }
+    qint64 skippedFetches() const { return m_skipped; }
 
 signals:
     /// No fetch is under way any more.
-    void passFinished();
+    void fetchesEnded();
     /// The fetch of station ended: with a picture shown (ok) or as a failure.
     void stationPolled(int station, bool ok);
 
@@ -109,7 +109,7 @@ private:
     std::array<Station, kStations> m_stations{};
     int m_inFlight = 0;
     int m_tickCounter = 0;
-    qint64 m_ticks = 0;
+    qint64 m_tickCount = 0;
     qint64 m_skipped = 0;
     bool m_reopening = false;
     bool m_stopped = false;

@@ -124,7 +124,7 @@ private slots:
         // station's picture does not wait for the failing one's answer.
         for (int failure = 1; failure <= 4; ++failure) {
             const qsizetype healthy = m_tiles.pictureCalls.count(1);
-            m_poller->startPass();
+            m_poller->tick();
             QTRY_COMPARE(m_tiles.pictureCalls.count(1), healthy + 1);
             if (mode == u"hang" || mode.startsWith(u"slow"))
                 QCOMPARE(m_poller->failureCount(0), failure - 1); // still waiting for the dead camera
@@ -157,19 +157,19 @@ private slots:
         m_record.active[2] = m_record.active[3] = 1;
         setMode(2, u"slow:600"_s);
         const int requests2 = requestsOf(2), requests3 = requestsOf(3);
-        m_poller->startPass();
-        QVERIFY(m_poller->isPassRunning()); // the tick returns at once; the fetches go on on the event loop
+        m_poller->tick();
+        QVERIFY(m_poller->isFetching()); // the tick returns at once; the fetches go on on the event loop
         QTRY_COMPARE(m_tiles.pictureCalls, QList<int>{3}); // station 3 does not wait for station 2
-        m_poller->startPass(); // due while station 2 still answers: a second fetch for 3 only
-        QCOMPARE(m_poller->skippedTicks(), 1);
+        m_poller->tick(); // due while station 2 still answers: a second fetch for 3 only
+        QCOMPARE(m_poller->skippedFetches(), 1);
         if (stop)
             m_poller->stop();
         QVERIFY(waitIdle(5000));
         QCOMPARE(requestsOf(2), requests2 + 1);
         QCOMPARE(requestsOf(3), requests3 + 2);
         QCOMPARE(m_tiles.pictureCalls, (stop ? QList<int>{3} : QList<int>{3, 3, 2})); // no tile touched after stop
-        m_poller->startPass();
-        QCOMPARE(m_poller->isPassRunning(), !stop);
+        m_poller->tick();
+        QCOMPARE(m_poller->isFetching(), !stop);
     }
 
     void fetchDeadlineEndsATricklingCamera()
@@ -237,12 +237,12 @@ private:
     /// One tick, and every fetch it started to its end.
     bool runPass(int timeoutMs = 10000)
     {
-        m_poller->startPass();
+        m_poller->tick();
         return waitIdle(timeoutMs);
     }
     bool waitIdle(int timeoutMs)
     {
-        return QTest::qWaitFor([this] { return !m_poller->isPassRunning(); }, timeoutMs);
+        return QTest::qWaitFor([this] { return !m_poller->isFetching(); }, timeoutMs);
     }
     /// Switches station's camera (every station's for -1) and waits until the simulator has done so.
     void setMode(int station, const QString& mode)

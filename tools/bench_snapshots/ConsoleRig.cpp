@@ -47,7 +47,7 @@ ConsoleRig::ConsoleRig(const Settings& settings)
                                                 settings.cameraPort))
 {
     m_poller->setSocketReopen([this](std::function<void()> done) { m_notifications->reopenSockets(std::move(done)); });
-    QObject::connect(m_window->snapshotTimer(), &QTimer::timeout, m_poller.get(), &SnapshotPoller::startPass);
+    QObject::connect(m_window->snapshotTimer(), &QTimer::timeout, m_poller.get(), &SnapshotPoller::tick);
 }
 
 ConsoleRig::~ConsoleRig()

@@ -64,7 +64,7 @@ struct RunResult
     int rssEarlyAtS = 0;
     int rssEndAtS = 0;
 
-    /// Ticks of the snapshot timer in the window (the poller's passesCompleted()).
+    /// Ticks of the snapshot timer in the window (the poller's ticks()).
     qint64 passes = 0;
     qint64 skippedTicks = 0;
     qint64 logEntries = 0;

@@ -291,8 +291,8 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
         counting = true;
         window.start();
         cpuAtStart = ProcessStats::cpuTimeUs();
-        passesAtStart = rig.poller().passesCompleted();
-        skippedAtStart = rig.poller().skippedTicks();
+        passesAtStart = rig.poller().ticks();
+        skippedAtStart = rig.poller().skippedFetches();
         logAtStart = rig.log().entries();
         fetchErrorsAtStart = rig.log().fetchErrors();
         result->rssStartKiB = ProcessStats::residentKiB();
@@ -305,8 +305,8 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
         result->cpuUs = ProcessStats::cpuTimeUs() - cpuAtStart;
         result->windowS = double(window.nsecsElapsed()) / 1e9;
         result->rssEndKiB = ProcessStats::residentKiB();
-        result->passes = rig.poller().passesCompleted() - passesAtStart;
-        result->skippedTicks = rig.poller().skippedTicks() - skippedAtStart;
+        result->passes = rig.poller().ticks() - passesAtStart;
+        result->skippedTicks = rig.poller().skippedFetches() - skippedAtStart;
         result->logEntries = rig.log().entries() - logAtStart;
         result->fetchErrorEntries = rig.log().fetchErrors() - fetchErrorsAtStart;
         probe.stop();
@@ -327,7 +327,7 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
         result->stations.at(i).decodedSize = rig.window().stationPicture(i).size();
         result->pictures += result->stations.at(i).pictures;
     }
-    const bool fetchesEnded = waitFor([&]() { return !rig.poller().isPassRunning(); }, kFetchesEndWaitMs);
+    const bool fetchesEnded = waitFor([&]() { return !rig.poller().isFetching(); }, kFetchesEndWaitMs);
     std::array<qint64, 16> requestsAtEnd{};
     if (fetchesEnded && requestsKnown && readRequests(simulator, &requestsAtEnd)) {
         for (int i = 0; i < kStations; ++i) {
