@@ -8,9 +8,22 @@ SnapshotClient::SnapshotClient(Logger& log, QObject* parent)
     : QObject(parent)
     , m_log(log)
 {
+    // One decoder beside the GUI thread: the machine may have no more than two cores.
+    m_decoders.setMaxThreadCount(1);
+    m_delivery.setSingleShot(true);
+    m_delivery.setInterval(kDeliveryBatchMs);
+    connect(&m_delivery, &QTimer::timeout, this, [this]() {
+        for (auto& [picture, done] : std::exchange(m_decoded, {}))
+            done(picture);
+    });
 }
 
-SnapshotClient::~SnapshotClient() = default;
+SnapshotClient::~SnapshotClient()
+{
+    // A decode still running posts its picture to this object: it must end first.
+    m_decoders.clear();
+    m_decoders.waitForDone();
+}
 
 QString SnapshotClient::snapshotUrl(const QString& ipAddress)
 {
@@ -59,6 +72,20 @@ void SnapshotClient::fetchPicture(const QString& url, const QSize& displaySize, 
             return;
         }
         // An error page or a body that is no picture only counts as a failed fetch.
-        done(result.ok ? PictureDecoder::decode(result.body, displaySize) : QImage());
+        if (!result.ok) {
+            done(QImage());
+            return;
+        }
+        m_decoders.start([this, body = result.body, displaySize, done]() {
+            const QImage picture = PictureDecoder::decode(body, displaySize);
+            QMetaObject::invokeMethod(
+                this,
+                [this, picture, done]() {
+                    m_decoded.emplace_back(picture, done);
+                    if (!m_delivery.isActive())
+                        m_delivery.start();
+                },
+                Qt::QueuedConnection);
+        });
     });
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QSize>
-#include <QHash>
 #include <QString>
+#include <QThreadPool>
+#include <QTimer>
+
+#include <vector>
 
 #include <functional>
 
@@ -24,6 +28,8 @@ public:
     static constexpr qint64 kMaxBodyBytes = 8LL * 1024 * 1024;
     /// The stations' camera port.
     static constexpr quint16 kPort = 8081;
+    /// How long a decoded picture waits for others to be shown with it.
+    static constexpr int kDeliveryBatchMs = 15;
 
     explicit SnapshotClient(Logger& log, QObject* parent = nullptr);
     ~SnapshotClient() override;
@@ -52,4 +58,11 @@ private:
 
     Logger& m_log;
     QHash<QString, HttpGetter*> m_http;
+    /// Decodes off the GUI thread: sixteen answers of one tick would otherwise
+    /// hold up the window for the sum of their decodes.
+    QThreadPool m_decoders;
+    /// Decoded pictures wait a moment for the others of their tick, so the
+    /// window paints them in one go rather than one paint each.
+    std::vector<std::pair<QImage, PictureCallback>> m_decoded;
+    QTimer m_delivery;
 };

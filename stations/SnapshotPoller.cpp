@@ -64,9 +64,9 @@ void SnapshotPoller::fetch(int station)
 {
     Station& s = m_stations[station];
     s.fetching = true;
+    ++m_inFlight;
     s.url = SnapshotClient::snapshotUrl(m_record.ipAddress[station], m_cameraPort);
     const quint64 fetch = ++s.fetch;
-    ++m_inFlight;
     QPointer<SnapshotPoller> self(this);
     m_scheduler.singleShot(kFetchDeadlineMs, this, [this, station, fetch]() { abandon(station, fetch); });
     m_client.fetchPicture(s.url, decodeSizeFor(station), [self, station, fetch](const QImage& picture) {
