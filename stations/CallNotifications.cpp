@@ -38,6 +38,7 @@ void CallNotifications::onDataArrived(int station, const QByteArray& data)
 void CallNotifications::callStep(int station)
 {
     m_calling[station] = 1;
+    emit doorCallAnnounced(station);
     if (m_window.isMinimized() && m_record.popupOnCall != 0 && m_window.isInTray()) {
         m_window.bringBackForCall();
         m_window.setTopmost(true);
@@ -47,6 +48,7 @@ void CallNotifications::callStep(int station)
 void CallNotifications::endStep(int station)
 {
     m_calling[station] = 0;
+    emit doorCallEnded(station);
     int anyCalling = 0;
     for (int flag : m_calling)
         anyCalling |= flag;

@@ -52,6 +52,12 @@ public:
     /// The calling flag of station (1 between its "CALL" and its "END").
     int callingFlag(int station) const { return m_calling.at(station); }
 
+signals:
+    /// "CALL" arrived from station (also while it is already calling).
+    void doorCallAnnounced(int station);
+    /// "END" arrived from station.
+    void doorCallEnded(int station);
+
 private:
     void callStep(int station);
     void endStep(int station);

@@ -76,11 +76,13 @@ void SnapshotClient::fetchPicture(const QString& url, const QSize& displaySize, 
             done(QImage());
             return;
         }
-        m_decoders.start([this, body = result.body, displaySize, done]() {
+        m_decoders.start([this, url, body = result.body, displaySize, done]() {
             const QImage picture = PictureDecoder::decode(body, displaySize);
             QMetaObject::invokeMethod(
                 this,
-                [this, picture, done]() {
+                [this, url, body, picture, done]() {
+                    if (!picture.isNull())
+                        emit pictureReceived(url, body);
                     m_decoded.emplace_back(picture, done);
                     if (!m_delivery.isActive())
                         m_delivery.start();

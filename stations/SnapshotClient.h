@@ -52,6 +52,10 @@ public:
     /// decoded no larger than needed for displaySize (invalid: full size).
     void fetchPicture(const QString& url, const QSize& displaySize, PictureCallback done);
 
+signals:
+    /// A fetch from url brought a picture that decodes; jpeg is the body as the camera sent it.
+    void pictureReceived(const QString& url, const QByteArray& jpeg);
+
 private:
     /// One HTTP client per camera, so one camera's failure or cancel touches no other's fetch.
     HttpGetter* clientFor(const QString& url);

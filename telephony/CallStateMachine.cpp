@@ -59,7 +59,12 @@ QList<CallTransition> CallStateMachine::tick(QStringView status, int callState, 
 
 int CallStateMachine::findCallingStation(QStringView status, const ConfigRecord& stations)
 {
-    int found = 0;
+    return matchCallingStation(status, stations).value_or(0);
+}
+
+std::optional<int> CallStateMachine::matchCallingStation(QStringView status, const ConfigRecord& stations)
+{
+    std::optional<int> found;
     for (int i = 0; i < kStations; ++i) {
         const QString& extension = stations.extension[std::size_t(i)];
         if (stations.active[std::size_t(i)] == 0 || extension.isEmpty())

@@ -57,6 +57,8 @@ public:
     /// The calling station: the last active station 0..15 with a non-empty
     /// extension such that status contains "sip:" followed by it; 0 when none.
     static int findCallingStation(QStringView status, const ConfigRecord& stations);
+    /// The same, but nothing when no station matches (the caller is unknown).
+    static std::optional<int> matchCallingStation(QStringView status, const ConfigRecord& stations);
 
     /// Telephone image key of a state: "tel_n", "tel_v", "tel_b", "tel_r".
     static QString telImageKey(int callState);

@@ -68,7 +68,7 @@ bool CallStatusMonitor::apply(const CallTransition& t, const QString& status, in
         m_window.setTelephoneImage(m_callStation, key);
         m_callState = t.toState;
         m_alert.unloadPopup();
-        emit callStateChanged(t.fromState, t.toState, m_callStation);
+        emit callStateChanged(t.fromState, t.toState, m_callStation, status);
         if (!m_window.isRestoredForCall()) {
             m_window.setMuteButtonVisible(false);
             return true;
@@ -87,7 +87,7 @@ bool CallStatusMonitor::apply(const CallTransition& t, const QString& status, in
         m_callStation = t.station;
         m_window.setTelephoneImage(m_callStation, key);
         m_callState = t.toState;
-        emit callStateChanged(t.fromState, t.toState, m_callStation);
+        emit callStateChanged(t.fromState, t.toState, m_callStation, status);
         m_window.bringBackForCall();
         m_alert.showPopup();
         m_alert.startRing();
@@ -99,12 +99,12 @@ bool CallStatusMonitor::apply(const CallTransition& t, const QString& status, in
         m_window.setZoomTopmost(true);
         m_window.setMuteLook(false);
         m_window.setMuteButtonVisible(true);
-        emit callStateChanged(t.fromState, t.toState, m_callStation);
+        emit callStateChanged(t.fromState, t.toState, m_callStation, status);
         return true;
     case CallStep::Outgoing:
         m_window.setTelephoneImage(m_callStation, key);
         m_callState = t.toState;
-        emit callStateChanged(t.fromState, t.toState, m_callStation);
+        emit callStateChanged(t.fromState, t.toState, m_callStation, status);
         return true;
     }
     return true;

@@ -36,8 +36,10 @@ public:
     bool isBusy() const { return m_busy; }
 
 signals:
-    /// callState moved (one signal per step that fired; station is callStation after it).
-    void callStateChanged(int fromState, int toState, int station);
+    /// callState moved (one signal per step that fired; station is callStation
+    /// after it; status is the engine's text that moved it, empty when the
+    /// engine was lost).
+    void callStateChanged(int fromState, int toState, int station, const QString& status);
     /// A tick's steps have all run, fade included.
     void tickFinished();
 

@@ -30,6 +30,7 @@ void IncomingCallAlert::showPopup()
     // Closing is unloading: the slide-out's end and unloadPopup both close it.
     popup->setAttribute(Qt::WA_DeleteOnClose);
     connect(popup, &RingPopup::answered, this, [this] { m_window.bringBackForCall(); });
+    connect(popup, &RingPopup::rejected, this, &IncomingCallAlert::callRejected);
     // Its deletion comes later from the event loop; a call in the same tick must already find no popup.
     connect(popup, &RingPopup::slidOut, this, [this, popup] {
         if (m_popup == popup)

@@ -33,6 +33,8 @@ public:
 signals:
     /// A popup was loaded and shown.
     void popupShown();
+    /// The operator refused the ringing call on the popup.
+    void callRejected();
 
 private:
     SipEngine& m_engine;

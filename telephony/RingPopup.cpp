@@ -77,6 +77,7 @@ void RingPopup::rejectCall()
 {
     m_engine.hangUp();
     buttonUsed();
+    emit rejected();
 }
 
 void RingPopup::answerCall()

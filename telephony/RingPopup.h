@@ -44,6 +44,8 @@ public:
 signals:
     /// The answer button asked the engine to answer; the main window comes back for the call.
     void answered();
+    /// The operator refused the call (after the engine was asked to hang up).
+    void rejected();
     /// The slide-out has left the screen; the popup closes right after.
     void slidOut();
 
