@@ -30,6 +30,12 @@ stationPolled signals, from the first tick until every fetch has ended), the con
 displayed picture beside djpeg's full-size decode of the same JPEG, the lateness of a 10 ms timer
 (99th percentile), resident memory early and late, skipped ticks. Before polling, a blackhole
 station is checked to leave a connect pending. Needs djpeg (libjpeg-turbo-progs).
+
+With --history the console's event history records beside it (a HistoryArchive on a database in a
+temporary directory, default limits, and a HistoryRecorder given every camera frame) under a load far
+above real use: a lock event every 100 ms, cycling through the healthy stations, each with the
+station's latest frame as its picture. Added per run: events and pictures stored, the GUI thread's
+wall and CPU time per recorder call, the archive worker's CPU time, the database's size.
 The summary at the end is a markdown table as in docs/performance.md.)";
 
 struct DeadKind
@@ -220,8 +226,10 @@ bool BenchOptions::parse(const QStringList& arguments, BenchOptions* options, QS
     const QCommandLineOption window(QStringLiteral("window"),
                                     QStringLiteral("Main window size in pixels (default 1280x800)."),
                                     QStringLiteral("WxH"));
-    parser.addOptions(
-        {help, duration, warmup, rssEarly, runs, iterations, first, httpPort, relayPort, callPort, cycle, window});
+    const QCommandLineOption history(QStringLiteral("history"),
+                                     QStringLiteral("Record the event history under a lock event every 100 ms."));
+    parser.addOptions({help, duration, warmup, rssEarly, runs, iterations, first, httpPort, relayPort, callPort, cycle,
+                       window, history});
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return false;
@@ -259,6 +267,7 @@ bool BenchOptions::parse(const QStringList& arguments, BenchOptions* options, QS
         }
         result.windowSize = QSize(m.captured(1).toInt(), m.captured(2).toInt());
     }
+    result.history = parser.isSet(history);
     if (!selectPlans(parser.isSet(runs) ? parser.value(runs) : QStringLiteral("quick"), &result.runs, error))
         return false;
     *options = result;

@@ -44,6 +44,8 @@ struct BenchOptions
     /// Simulator frames per cycle (-1: the simulator's default).
     int cycle = -1;
     QSize windowSize{1280, 800};
+    /// Records the event history beside polling, under a synthetic load (HistoryLoad).
+    bool history = false;
     QList<RunPlan> runs;
 
     /// Every plan, in the order they run: a, b, the one-dead plans, the four-dead plans, mixed4.

@@ -59,6 +59,7 @@ public:
 
     MainWindow& window() { return *m_window; }
     SnapshotPoller& poller() { return *m_poller; }
+    SnapshotClient& client() { return *m_client; }
     const CountingLogger& log() const { return m_log; }
     const ConfigRecord& record() const { return m_record; }
 

@@ -8,6 +8,8 @@ namespace {
 
 constexpr double kTargetRate = 1.9;
 constexpr double kTargetLateP99Ms = 20.0;
+/// The GUI thread's time per recorded event, p99 and max.
+constexpr double kTargetEventUs = 5000.0;
 /// Growth between the two memory figures still taken as noise.
 constexpr double kRssNoiseMiB = 2.0;
 
@@ -67,6 +69,56 @@ QString deadRequests(const RunResult& r, bool withStation)
         parts << part;
     }
     return parts.join(QStringLiteral(", "));
+}
+
+/// "p50 / p99 / max" in ms.
+QString spreadMs(const Spread& s)
+{
+    return QStringLiteral("%1 / %2 / %3 ms")
+        .arg(fixed(s.p50Us / 1000.0, 3), fixed(s.p99Us / 1000.0, 3), fixed(s.maxUs / 1000.0, 3));
+}
+
+QString workerCpuPerEvent(const HistoryFigures& h)
+{
+    if (h.workerCpuUs < 0 || h.events <= 0)
+        return QStringLiteral("?");
+    return QStringLiteral("%1 ms").arg(fixed(double(h.workerCpuUs) / 1000.0 / double(h.events), 2));
+}
+
+QString databaseSize(const HistoryFigures& h)
+{
+    const auto mebibytes = [](qint64 bytes) { return fixed(double(bytes) / (1024.0 * 1024.0), 1); };
+    return QStringLiteral("%1 MiB + WAL %2 MiB").arg(mebibytes(h.databaseBytes), mebibytes(h.walBytes));
+}
+
+bool eventTimeMet(const HistoryFigures& h)
+{
+    return h.events > 0 && h.eventWall.p99Us <= kTargetEventUs && h.eventWall.maxUs <= kTargetEventUs;
+}
+
+QStringList historyRows(const HistoryFigures& h)
+{
+    QStringList out;
+    out << QStringLiteral("| history: lock events | %1 given, %2 stored, %3 pictures stored | every event with its "
+                          "picture | %4 |")
+               .arg(h.events)
+               .arg(h.storedEvents)
+               .arg(h.storedPictures)
+               .arg(verdict(h.events > 0 && h.storedEvents == h.events && h.storedPictures == h.events));
+    out << QStringLiteral("| history: GUI thread per event, wall p50 / p99 / max | %1 (%2 events) | p99 and max <= "
+                          "%3 ms | %4 |")
+               .arg(spreadMs(h.eventWall))
+               .arg(h.eventWall.samples)
+               .arg(fixed(kTargetEventUs / 1000.0, 0), verdict(eventTimeMet(h)));
+    out << QStringLiteral("| history: GUI thread per event, thread CPU p50 / p99 / max | %1 | | |")
+               .arg(spreadMs(h.eventCpu));
+    out << QStringLiteral("| history: GUI thread per camera frame, wall p50 / p99 / max | %1 (%2 frames) | | |")
+               .arg(spreadMs(h.frameWall))
+               .arg(h.frameWall.samples);
+    out << QStringLiteral("| history: worker thread CPU per event | %1 (%2 ms in all) | | |")
+               .arg(workerCpuPerEvent(h), fixed(double(h.workerCpuUs) / 1000.0, 0));
+    out << QStringLiteral("| history: database file | %1 | | |").arg(databaseSize(h));
+    return out;
 }
 
 double cpuRatio(const RunResult& r)
@@ -157,6 +209,8 @@ QString runReport(const RunResult& r)
     out << QStringLiteral("| event log entries | %1 (%2 \"GetPicFromHTTP\") | | |")
                .arg(r.logEntries)
                .arg(r.fetchErrorEntries);
+    if (r.history.on)
+        out << historyRows(r.history);
     if (!r.error.isEmpty())
         out << QString() << QStringLiteral("Error: %1").arg(r.error);
     out << QString();
@@ -186,6 +240,30 @@ QString summary(const QList<RunResult>& results)
                         fixed(r.lateP99Ms, 2))
                    .arg(fixed(r.lateMaxMs, 1), fixed(mib(r.rssEarlyKiB), 1), fixed(mib(r.rssEndKiB), 1))
                    .arg(r.skippedTicks);
+    }
+    return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString historySummary(const QList<RunResult>& results)
+{
+    QStringList out;
+    out << QStringLiteral("| Run | Events given / stored (pictures) | GUI thread per event, wall p50 / p99 / max "
+                          "| GUI thread per event, CPU p50 / p99 / max | GUI thread per frame, wall p99 "
+                          "| Worker CPU per event | Database |");
+    out << QStringLiteral("|---|---:|---:|---:|---:|---:|---:|");
+    for (const RunResult& r : results) {
+        const HistoryFigures& h = r.history;
+        if (!h.on) {
+            out << QStringLiteral("| %1) %2 | failed: %3 | | | | | |").arg(r.plan.name, r.plan.title, r.error);
+            continue;
+        }
+        out << QStringLiteral("| %1) %2 | %3 / %4 (%5) | %6 | %7 | %8 ms | %9 | %10 |")
+                   .arg(r.plan.name, r.plan.title)
+                   .arg(h.events)
+                   .arg(h.storedEvents)
+                   .arg(h.storedPictures)
+                   .arg(spreadMs(h.eventWall), spreadMs(h.eventCpu), fixed(h.frameWall.p99Us / 1000.0, 3),
+                        workerCpuPerEvent(h), databaseSize(h));
     }
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

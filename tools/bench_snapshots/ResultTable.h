@@ -15,4 +15,7 @@ QString runReport(const RunResult& result);
 /// One line per run with the figures that have targets.
 QString summary(const QList<RunResult>& results);
 
+/// One line per run with what recording the event history cost (runs with --history).
+QString historySummary(const QList<RunResult>& results);
+
 } // namespace ResultTable

@@ -1,11 +1,28 @@
 #include "RunResult.h"
 
 #include <algorithm>
-#include <vector>
+#include <cmath>
 
 double StationFigures::requestsPerAttempt() const
 {
     return attempts > 0 && requests >= 0 ? double(requests) / double(attempts) : -1;
+}
+
+Spread Spread::of(std::vector<qint64> ns)
+{
+    Spread s;
+    s.samples = qint64(ns.size());
+    if (ns.empty())
+        return s;
+    std::sort(ns.begin(), ns.end());
+    const auto at = [&ns](double p) {
+        const auto rank = static_cast<std::size_t>(std::ceil(p / 100.0 * double(ns.size())));
+        return double(ns[std::clamp<std::size_t>(rank, 1, ns.size()) - 1]) / 1000.0;
+    };
+    s.p50Us = at(50);
+    s.p99Us = at(99);
+    s.maxUs = at(100);
+    return s;
 }
 
 namespace {

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <vector>
 
 /// The figures of one station's tile in a run's counting window.
 struct StationFigures
@@ -27,6 +28,39 @@ struct StationFigures
     bool isDead() const { return !deadMode.isEmpty(); }
     /// requests / attempts; -1 when either is unknown or there was no attempt.
     double requestsPerAttempt() const;
+};
+
+/// Percentiles of a set of durations, microseconds (nearest rank).
+struct Spread
+{
+    qint64 samples = 0;
+    double p50Us = 0;
+    double p99Us = 0;
+    double maxUs = 0;
+
+    /// From durations in nanoseconds (any order).
+    static Spread of(std::vector<qint64> ns);
+};
+
+/// What recording the event history cost in a run with --history; the
+/// recorder's calls are timed in the counting window only.
+struct HistoryFigures
+{
+    bool on = false;
+    /// Lock events given to the recorder; events and pictures the database held at the end.
+    qint64 events = 0;
+    qint64 storedEvents = 0;
+    qint64 storedPictures = 0;
+    /// GUI thread per event (relayCommandDone): wall time and the thread's CPU time.
+    Spread eventWall;
+    Spread eventCpu;
+    /// GUI thread per camera frame: finding its station and frameArrived, wall time.
+    Spread frameWall;
+    /// CPU time of the archive's worker thread from the window's start until the writes of
+    /// its events ended; -1 when the thread was not found.
+    qint64 workerCpuUs = -1;
+    qint64 databaseBytes = 0;
+    qint64 walBytes = 0;
 };
 
 /// Everything one run measured.
@@ -73,6 +107,7 @@ struct RunResult
     /// Blackhole stations whose connect was seen still pending before polling, and after how long.
     QList<int> blackholeChecked;
     int blackholeCheckMs = 0;
+    HistoryFigures history;
 
     /// The whole process's CPU time per picture shown, the probe's included.
     double grossCpuPerPictureMs() const;

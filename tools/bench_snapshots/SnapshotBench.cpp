@@ -1,6 +1,7 @@
 #include "SnapshotBench.h"
 
 #include "ConsoleRig.h"
+#include "HistoryLoad.h"
 #include "LatenessProbe.h"
 #include "MainWindow.h"
 #include "PictureView.h"
@@ -9,6 +10,7 @@
 #include "SnapshotClient.h"
 #include "SnapshotPoller.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QImage>
@@ -21,6 +23,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -252,6 +255,18 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
     ConsoleRig rig(settings);
     LatenessProbe probe;
 
+    std::optional<HistoryLoad> history;
+    if (m_options.history) {
+        QList<int> healthy;
+        for (int i = 0; i < kStations; ++i) {
+            if (!result->stations.at(i).isDead())
+                healthy.append(i);
+        }
+        history.emplace(rig, healthy, m_options.httpPort);
+        if (!history->open(QDir(logDir).filePath(QStringLiteral("history")), &result->error))
+            return;
+    }
+
     bool counting = false;
     QObject::connect(&rig.poller(), &SnapshotPoller::stationPolled, &rig.poller(), [&](int station, bool ok) {
         if (station < 0 || station >= kStations)
@@ -297,6 +312,8 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
         fetchErrorsAtStart = rig.log().fetchErrors();
         result->rssStartKiB = ProcessStats::residentKiB();
         probe.clear();
+        if (history)
+            history->start();
     });
     QTimer::singleShot(rssEarlyMs, Qt::PreciseTimer, &loop,
                        [&]() { result->rssEarlyKiB = ProcessStats::residentKiB(); });
@@ -310,6 +327,8 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
         result->logEntries = rig.log().entries() - logAtStart;
         result->fetchErrorEntries = rig.log().fetchErrors() - fetchErrorsAtStart;
         probe.stop();
+        if (history)
+            history->stop();
         // No tick any more, but the fetches under way finish and are counted as attempts.
         rig.stopPolling();
         loop.quit();
@@ -336,6 +355,8 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
         }
     }
     rig.stop();
+    if (history)
+        result->history = history->finish();
     if (!fetchesEnded)
         result->error = QStringLiteral("fetches still under way %1 ms after the last tick").arg(kFetchesEndWaitMs);
     else if (!requestsKnown)

@@ -50,14 +50,15 @@ int main(int argc, char* argv[])
     }
 
     print(QStringLiteral("# Snapshot benchmark, %1\n\n%2 s per run (counted after %3 s), window %4x%5, %6 hardware "
-                         "threads, %7, Qt %8\n\n")
+                         "threads, %7, Qt %8, history %9\n\n")
               .arg(QDateTime::currentDateTime().toString(Qt::ISODate))
               .arg(options.durationS)
               .arg(options.warmupS)
               .arg(options.windowSize.width())
               .arg(options.windowSize.height())
               .arg(std::thread::hardware_concurrency())
-              .arg(QSysInfo::prettyProductName(), QString::fromLatin1(qVersion())));
+              .arg(QSysInfo::prettyProductName(), QString::fromLatin1(qVersion()),
+                   options.history ? QStringLiteral("recorded") : QStringLiteral("off")));
 
     SnapshotBench bench(options);
     QList<RunResult> results;
@@ -69,5 +70,7 @@ int main(int argc, char* argv[])
         allOk = allOk && results.constLast().ok;
     }
     print(QStringLiteral("### Summary\n\n") + ResultTable::summary(results));
+    if (options.history)
+        print(QStringLiteral("\n### History\n\n") + ResultTable::historySummary(results));
     return allOk ? 0 : 2;
 }

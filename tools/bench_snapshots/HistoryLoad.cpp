@@ -1,0 +1,142 @@
+#include "HistoryLoad.h"
+
+#include "ConsoleRig.h"
+#include "ProcessStats.h"
+#include "SnapshotClient.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFileInfo>
+
+#include <ctime>
+
+namespace {
+
+constexpr int kOpenTimeoutMs = 10000;
+/// More events than any run records: the query must see them all.
+constexpr int kQueryLimit = 10000000;
+
+qint64 threadCpuNs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+/// The archive's worker thread, named after the QThread's object name.
+qint64 workerCpuUs()
+{
+    return ProcessStats::threadCpuUs(QByteArrayLiteral("history"));
+}
+
+qint64 fileSize(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() ? info.size() : 0;
+}
+
+} // namespace
+
+HistoryLoad::HistoryLoad(ConsoleRig& rig, const QList<int>& stations, quint16 cameraPort)
+    : m_rig(rig)
+    , m_stations(stations)
+    , m_cameraPort(cameraPort)
+    , m_recorder(m_archive, rig.record())
+{
+    QObject::connect(&rig.client(), &SnapshotClient::pictureReceived, &m_recorder,
+                     [this](const QString& url, const QByteArray& jpeg) { frameReceived(url, jpeg); });
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(kEventPeriodMs);
+    QObject::connect(&m_timer, &QTimer::timeout, &m_recorder, [this]() { recordEvent(); });
+}
+
+bool HistoryLoad::open(const QString& dir, QString* error)
+{
+    m_dir = dir;
+    bool answered = false;
+    bool ok = false;
+    QEventLoop loop;
+    QObject::connect(&m_archive, &HistoryArchive::opened, &loop, [&](bool opened, const QString& note) {
+        answered = true;
+        ok = opened;
+        if (!opened)
+            *error = QStringLiteral("history database: ") + note;
+        loop.quit();
+    });
+    QTimer::singleShot(kOpenTimeoutMs, &loop, &QEventLoop::quit);
+    m_archive.open(dir, HistoryLimits());
+    loop.exec();
+    if (!answered)
+        *error = QStringLiteral("history database: no answer to open within %1 ms").arg(kOpenTimeoutMs);
+    return ok;
+}
+
+void HistoryLoad::start()
+{
+    m_workerCpuAtStart = workerCpuUs();
+    m_timing = true;
+    m_timer.start();
+}
+
+void HistoryLoad::stop()
+{
+    m_timer.stop();
+    m_timing = false;
+}
+
+void HistoryLoad::recordEvent()
+{
+    if (m_stations.isEmpty())
+        return;
+    const int station = m_stations.at(m_next++ % m_stations.size());
+    QElapsedTimer wall;
+    wall.start();
+    const qint64 cpuAtStart = threadCpuNs();
+    m_recorder.relayCommandDone(station, QStringLiteral("101"), true);
+    m_eventCpuNs.push_back(threadCpuNs() - cpuAtStart);
+    m_eventWallNs.push_back(wall.nsecsElapsed());
+}
+
+void HistoryLoad::frameReceived(const QString& url, const QByteArray& jpeg)
+{
+    QElapsedTimer wall;
+    wall.start();
+    // As the console does it: the URL names the station.
+    const ConfigRecord& record = m_rig.record();
+    for (int i = 0; i < ConfigRecord::kStations; ++i) {
+        if (record.active[std::size_t(i)] != 0
+            && url == SnapshotClient::snapshotUrl(record.ipAddress[std::size_t(i)], m_cameraPort))
+            m_recorder.frameArrived(i, jpeg);
+    }
+    if (m_timing)
+        m_frameWallNs.push_back(wall.nsecsElapsed());
+}
+
+HistoryFigures HistoryLoad::finish()
+{
+    m_archive.flush();
+    // After the flush: the writes of the last events are the worker's too.
+    const qint64 workerCpuAtEnd = workerCpuUs();
+    HistoryFigures f;
+    f.on = true;
+    f.events = qint64(m_eventWallNs.size());
+    f.eventWall = Spread::of(m_eventWallNs);
+    f.eventCpu = Spread::of(m_eventCpuNs);
+    f.frameWall = Spread::of(m_frameWallNs);
+    if (m_workerCpuAtStart >= 0 && workerCpuAtEnd >= 0)
+        f.workerCpuUs = workerCpuAtEnd - m_workerCpuAtStart;
+
+    HistoryFilter all;
+    all.limit = kQueryLimit;
+    m_archive.queryEvents(all, [&f](const QList<HistoryEvent>& events) {
+        f.storedEvents = events.size();
+        for (const HistoryEvent& e : events)
+            f.storedPictures += int(e.hasPicture[0]) + int(e.hasPicture[1]);
+    });
+    // flush() returns after the query's answer has been called.
+    m_archive.flush();
+    const QString db = m_dir + QStringLiteral("/history.db");
+    f.databaseBytes = fileSize(db);
+    f.walBytes = fileSize(db + QStringLiteral("-wal"));
+    return f;
+}
