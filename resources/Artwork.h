@@ -18,7 +18,7 @@ QString iconPath(QStringView name);
 QString aboutPicturePath();
 
 /// An icon by name: "app", "tel_n", "tel_b", "tel_r", "tel_v", "lock", "light",
-/// "info", "config", "mic", "mic_muted", "answer", "reject". One QIcon per name
+/// "info", "config", "history", "mic", "mic_muted", "answer", "reject". One QIcon per name
 /// is kept, so SVGs are rendered once per size.
 QIcon icon(const QString& name);
 
