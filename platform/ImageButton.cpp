@@ -3,6 +3,9 @@
 #include "Twips.h"
 
 #include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
 
 ImageButton::ImageButton(QWidget* parent)
     : QLabel(parent)
@@ -59,6 +62,37 @@ void ImageButton::releaseLook()
         return;
     --m_pressCount;
     applyGeometry();
+}
+
+void ImageButton::setBadge(const QString& text)
+{
+    if (text == m_badge)
+        return;
+    m_badge = text;
+    update();
+}
+
+void ImageButton::paintEvent(QPaintEvent* e)
+{
+    QLabel::paintEvent(e);
+    if (m_badge.isEmpty())
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(Twips::toPx(150));
+    painter.setFont(font);
+    // A disc for one digit, a rounded bar for more; always inside the button, so a press moves it along.
+    const int height = Twips::toPx(240);
+    const int textWidth = painter.fontMetrics().horizontalAdvance(m_badge);
+    const int width = std::min(this->width(), std::max(height, textWidth + height / 2));
+    const QRectF mark(this->width() - width, 0, width, height);
+    painter.setPen(QPen(Qt::white, 1.2));
+    painter.setBrush(QColor(0xE0, 0x10, 0x10));
+    painter.drawRoundedRect(mark.adjusted(0.5, 0.5, -0.5, -0.5), height / 2.0, height / 2.0);
+    painter.setPen(Qt::white);
+    painter.drawText(mark, Qt::AlignCenter, m_badge);
 }
 
 void ImageButton::mousePressEvent(QMouseEvent* e)

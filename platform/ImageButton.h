@@ -28,6 +28,10 @@ public:
     void pressLook();
     void releaseLook();
 
+    /// A short text (a count) in a small red mark at the top right corner; empty hides it.
+    void setBadge(const QString& text);
+    QString badge() const { return m_badge; }
+
 signals:
     void pressed();
     /// The mouse-up of a press: the button's action.
@@ -37,6 +41,7 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
 private:
     void press();
@@ -47,4 +52,5 @@ private:
     int m_pressCount = 0;
     QIcon m_icon;
     int m_iconSizePx = 32;
+    QString m_badge;
 };

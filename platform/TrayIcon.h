@@ -26,6 +26,8 @@ signals:
     void leftClicked();
     /// "Apri" chosen in the icon's menu.
     void openRequested();
+    /// "History" chosen in the icon's menu.
+    void historyRequested();
     /// "Esci" chosen in the icon's menu.
     void exitRequested();
 };
@@ -33,7 +35,7 @@ signals:
 class QSystemTrayIcon;
 class QMenu;
 
-/// QSystemTrayIcon with the menu "Tray": "Apri", "Esci" on the right button.
+/// QSystemTrayIcon with the menu "Tray": "Apri", "History", "Esci" on the right button.
 class QtTrayIcon : public TrayIcon
 {
     Q_OBJECT
