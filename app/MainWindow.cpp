@@ -95,12 +95,13 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
         m_telKeys[i] = QStringLiteral("tel_n");
     }
 
-    const char* commandNames[] = {"aboutButton", "settingsButton", "microphoneButton"};
-    const char* commandIcons[] = {"info", "config", "mic"};
-    for (int i = 0; i < 3; ++i) {
+    const char* commandNames[] = {"aboutButton", "settingsButton", "microphoneButton", "historyButton"};
+    const char* commandIcons[] = {"info", "config", "mic", "history"};
+    for (std::size_t i = 0; i < m_commandButtons.size(); ++i) {
         auto* b = new ImageButton(this);
         b->setObjectName(QLatin1String(commandNames[i]));
-        b->setImage(Artwork::icon(QLatin1String(commandIcons[i])), i == 2 ? kTileIconPx : kCommandIconPx);
+        const bool mic = CommandButton(i) == CommandButton::Microphone;
+        b->setImage(Artwork::icon(QLatin1String(commandIcons[i])), mic ? kTileIconPx : kCommandIconPx);
         m_commandButtons[i] = b;
     }
     commandButton(CommandButton::Microphone)->hide();
@@ -184,6 +185,15 @@ void MainWindow::setMuteLook(bool muted)
     mic->setFrameShape(muted ? QFrame::Box : QFrame::NoFrame);
 }
 
+void MainWindow::setMissedCallBadge(int count)
+{
+    ImageButton* history = commandButton(CommandButton::History);
+    if (count <= 0)
+        history->setBadge(QString());
+    else
+        history->setBadge(count > 99 ? QStringLiteral("99+") : QString::number(count));
+}
+
 void MainWindow::layOut()
 {
     if (isMinimized() && m_state.inTray == 0) {
@@ -219,7 +229,7 @@ void MainWindow::applyLayout()
                                                           tile->lockButton, tile->lightButton})
             w->setVisible(c.visible);
     }
-    for (int i = 0; i < 3; ++i)
+    for (std::size_t i = 0; i < m_commandButtons.size(); ++i)
         m_commandButtons[i]->setBaseGeometry(toPx(m_layout.commandButtons[i]));
     m_logo->setGeometry(toPx(m_layout.logo));
 }

@@ -22,6 +22,7 @@ enum class CommandButton
     About,
     Settings,
     Microphone, ///< shown only during a call
+    History,    ///< carries the missed-call badge
 };
 
 /// The console's main window: one tile per active station (camera picture,
@@ -53,6 +54,10 @@ public:
 
     /// The microphone button's look: a border and the struck-through icon when muted.
     void setMuteLook(bool muted);
+
+    /// The history button's badge: count in a red mark at its top right corner,
+    /// "99+" above 99, no mark at 0.
+    void setMissedCallBadge(int count);
 
     PictureView* pictureView(int station) const;
     QLabel* captionLabel(int station) const;
@@ -97,7 +102,7 @@ private:
     ConsoleState& m_state;
     std::array<Tile*, kStations> m_tiles{};
     std::array<QString, kStations> m_telKeys{};
-    std::array<ImageButton*, 3> m_commandButtons{};
+    std::array<ImageButton*, 4> m_commandButtons{};
     QLabel* m_logo = nullptr;
     MainLayoutControls m_layout;
     QTimer* m_snapshotTimer;

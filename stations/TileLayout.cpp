@@ -22,6 +22,8 @@ MainLayoutControls MainLayoutControls::design()
     c.commandButtons[0] = {8925, 75, 525, 525};
     c.commandButtons[1] = {8925, 675, 525, 525};
     c.commandButtons[2] = {9000, 1725, 480, 480};
+    // Below the microphone's place, which stays free while no call runs.
+    c.commandButtons[3] = {8925, 2280, 525, 525};
     c.logo = {8925, 7000, 720, 720};
     return c;
 }
@@ -110,6 +112,7 @@ bool layOut(MainLayoutControls& c, double fw, double fh, const std::array<bool, 
     c.commandButtons[1].left = fw - c.commandButtons[1].width - 500;
     // The microphone is aligned on the configuration button's width, not its own.
     c.commandButtons[2].left = fw - c.commandButtons[1].width - 470;
+    c.commandButtons[3].left = fw - c.commandButtons[3].width - 500;
 
     const Grid grid = gridFor(n);
     if (grid.columns > 0) {

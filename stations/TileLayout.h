@@ -35,7 +35,7 @@ struct MainLayoutControls
     static constexpr int kStations = 16;
 
     std::array<TileControls, kStations> tiles;
-    std::array<TwipRect, 3> commandButtons; ///< about, settings, microphone
+    std::array<TwipRect, 4> commandButtons; ///< about, settings, microphone, history
     TwipRect logo;
 
     /// The main window's controls as designed.
