@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
@@ -286,6 +287,11 @@ void HistoryWindow::showEvent(QShowEvent* e)
 void HistoryWindow::opening()
 {
     updateStationNames();
+    // The console runs for days: an unused day filter starts from today when it is ticked.
+    if (!m_dayFilterOn->isChecked()) {
+        const QSignalBlocker quiet(m_dayFilter);
+        m_dayFilter->setDate(QDate::currentDate());
+    }
     m_table->setFocus();
     m_refreshTimer->stop();
     refresh();
