@@ -12,6 +12,9 @@
 #include "EngineBringUp.h"
 #include "EngineSupervisor.h"
 #include "EventLog.h"
+#include "HistoryArchive.h"
+#include "HistoryRecorder.h"
+#include "HistoryWindow.h"
 #include "ImageButton.h"
 #include "IncomingCallAlert.h"
 #include "InstanceLock.h"
@@ -37,6 +40,7 @@
 #include "ZoomWindow.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QMessageBox>
 #include <QTimer>
@@ -96,6 +100,7 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
 
     wireStations();
     wireTelephony();
+    wireHistory();
     wireShutdown();
 }
 
@@ -161,6 +166,76 @@ void ConsoleApplication::wireTelephony()
     connect(m_supervisor, &EngineSupervisor::telephonyChanged, m_window, &MainWindowAdapter::setTelephonyUp);
 }
 
+void ConsoleApplication::wireHistory()
+{
+    MainWindow* w = m_mainWindow.get();
+    m_history = new HistoryArchive(this);
+    m_historyRecorder = new HistoryRecorder(*m_history, m_record, {}, this);
+    HistoryRecorder* recorder = m_historyRecorder;
+    connect(m_monitor, &CallStatusMonitor::callStateChanged, recorder, &HistoryRecorder::callStateChanged);
+    connect(m_alert, &IncomingCallAlert::callRejected, recorder, &HistoryRecorder::callRejected);
+    connect(m_calls, &CallNotifications::doorCallAnnounced, recorder, &HistoryRecorder::doorCallAnnounced);
+    connect(m_calls, &CallNotifications::doorCallEnded, recorder, &HistoryRecorder::doorCallEnded);
+    connect(m_relays, &RelayCommander::commandSent, recorder,
+            [recorder](int station, const QString& command) { recorder->relayCommandDone(station, command, true); });
+    connect(m_relays, &RelayCommander::commandDropped, recorder,
+            [recorder](int station, const QString& command) { recorder->relayCommandDone(station, command, false); });
+    connect(m_supervisor, &EngineSupervisor::telephonyChanged, recorder, &HistoryRecorder::telephonyChanged);
+    connect(m_snapshots, &SnapshotClient::pictureReceived, recorder, [this](const QString& url, const QByteArray& jpeg) {
+        // The poller asks each active station's own URL, so the URL names the station.
+        for (int i = 0; i < ConfigRecord::kStations; ++i) {
+            if (m_record.active[std::size_t(i)] != 0
+                && url == SnapshotClient::snapshotUrl(m_record.ipAddress[std::size_t(i)])) {
+                m_historyRecorder->frameArrived(i, jpeg);
+            }
+        }
+    });
+    connect(recorder, &HistoryRecorder::missedCountChanged, this, [this](int count) {
+        // A call missed while the operator has the history in view is seen already.
+        if (count > 0 && m_historyWindow && m_historyWindow->isVisible()) {
+            markHistorySeen();
+            return;
+        }
+        m_window->setMissedCalls(count);
+        m_mainWindow->setMissedCallBadge(count);
+    });
+    connect(w->commandButton(CommandButton::History), &ImageButton::released, this, &ConsoleApplication::openHistory);
+    connect(m_trayIcon, &TrayIcon::historyRequested, this, &ConsoleApplication::openHistory);
+}
+
+void ConsoleApplication::openHistoryArchive()
+{
+    bool ok = false;
+    HistoryLimits limits;
+    const int days = m_settings->value(kHistoryDaysKey, QString()).toInt(&ok);
+    if (ok && days > 0)
+        limits.keepDays = days;
+    const qint64 megabytes = m_settings->value(kHistoryMegabytesKey, QString()).toLongLong(&ok);
+    if (ok && megabytes > 0)
+        limits.maxBytes = megabytes * 1024 * 1024;
+    connect(m_history, &HistoryArchive::opened, this, [this](bool ok, const QString& error) {
+        if (!ok || !error.isEmpty())
+            m_log->write(QStringLiteral("history: ") + error);
+    });
+    m_history->open(HistoryArchive::defaultDirectory(), limits);
+    m_historyRecorder->loadMissedCount(m_settings->value(kHistorySeenKey, QStringLiteral("0")).toLongLong());
+}
+
+void ConsoleApplication::openHistory()
+{
+    WindowStyling::setTopmost(m_mainWindow.get(), false);
+    if (!m_historyWindow)
+        m_historyWindow = new HistoryWindow(*m_history, m_record);
+    m_historyWindow->open();
+    markHistorySeen();
+}
+
+void ConsoleApplication::markHistorySeen()
+{
+    m_settings->setValue(kHistorySeenKey, QString::number(QDateTime::currentMSecsSinceEpoch()));
+    m_historyRecorder->historyOpened();
+}
+
 void ConsoleApplication::wireShutdown()
 {
     ShutdownContext context{
@@ -199,6 +274,10 @@ ConsoleApplication::~ConsoleApplication()
     if (m_trayIcon)
         m_trayIcon->hideIcon();
     // They use the services below, which go before this object's children would.
+    delete m_historyWindow;
+    delete m_historyRecorder;
+    // Its destructor waits for the writes still queued.
+    delete m_history;
     delete m_supervisor;
     delete m_callControl;
     delete m_monitor;
@@ -278,6 +357,8 @@ void ConsoleApplication::applyPlacement(const WindowPlacement& placement)
 void ConsoleApplication::startupFinished(bool engineUp)
 {
     m_window->setTelephonyUp(engineUp);
+    openHistoryArchive();
+    m_historyRecorder->telephonyChanged(engineUp);
     m_supervisor->watch(engineUp);
     if (m_placement.applies())
         m_placement.applyTo(*m_mainWindow);
@@ -299,8 +380,11 @@ void ConsoleApplication::closeSplash()
 
 void ConsoleApplication::shutdown()
 {
-    if (!m_shutdown->hasRun() && m_startup->isFinished())
+    if (!m_shutdown->hasRun() && m_startup->isFinished()) {
+        // Before the engine goes: a call still up is kept as it stood.
+        m_historyRecorder->finishOpenCall();
         m_shutdown->run();
+    }
     m_trayIcon->hideIcon();
     QCoreApplication::quit();
 }

@@ -2,10 +2,12 @@
 
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
+#include "HistoryWindow.h"
 #include "StartupSequence.h"
 #include "WindowPlacement.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -18,6 +20,8 @@ class ChildProcessRunner;
 class EngineBringUp;
 class EngineSupervisor;
 class EventLog;
+class HistoryArchive;
+class HistoryRecorder;
 class IncomingCallAlert;
 class InstanceLock;
 class LinphoneEngine;
@@ -65,6 +69,18 @@ public:
     ZoomController* zoom() const { return m_zoom; }
     LinphoneEngine* engine() const { return m_engine.get(); }
     EngineSupervisor* supervisor() const { return m_supervisor; }
+    HistoryArchive* history() const { return m_history; }
+    HistoryRecorder* historyRecorder() const { return m_historyRecorder; }
+    /// The history window while it is open.
+    HistoryWindow* historyWindow() const { return m_historyWindow; }
+    /// Opens the history window (or brings it forward); the missed calls count from zero again.
+    void openHistory();
+
+    /// Per-user settings of the history: days kept, megabytes at most, and
+    /// when the operator last opened it (ms since the epoch).
+    static inline const QString kHistoryDaysKey = QStringLiteral("historyDays");
+    static inline const QString kHistoryMegabytesKey = QStringLiteral("historyMaxMB");
+    static inline const QString kHistorySeenKey = QStringLiteral("historySeen");
 
 private:
     // StartupHost
@@ -81,6 +97,9 @@ private:
     void wireStations();
     void wireTelephony();
     void wireShutdown();
+    void wireHistory();
+    void openHistoryArchive();
+    void markHistorySeen();
     void closeSplash();
     void openAboutBox();
     void openConfigDialog();
@@ -117,4 +136,7 @@ private:
     CallStatusMonitor* m_monitor = nullptr;
     CallControl* m_callControl = nullptr;
     EngineSupervisor* m_supervisor = nullptr;
+    HistoryArchive* m_history = nullptr;
+    HistoryRecorder* m_historyRecorder = nullptr;
+    QPointer<HistoryWindow> m_historyWindow;
 };

@@ -117,9 +117,23 @@ void MainWindowAdapter::setTelephonyUp(bool up)
         m_tray.setTip(trayTip());
 }
 
+void MainWindowAdapter::setMissedCalls(int count)
+{
+    m_missedCalls = count;
+    if (m_tray.isShown())
+        m_tray.setTip(trayTip());
+}
+
 QString MainWindowAdapter::trayTip() const
 {
-    return m_telephonyUp ? kTrayTip : kTrayTip + QStringLiteral("- SIP engine not running ");
+    QString tip = kTrayTip;
+    if (!m_telephonyUp)
+        tip += QStringLiteral("- SIP engine not running ");
+    if (m_missedCalls == 1)
+        tip += QStringLiteral("- 1 missed call ");
+    else if (m_missedCalls > 1)
+        tip += QStringLiteral("- %1 missed calls ").arg(m_missedCalls);
+    return tip;
 }
 
 void MainWindowAdapter::bringToFront()

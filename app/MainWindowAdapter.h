@@ -57,6 +57,8 @@ public:
     bool isFading() const { return m_fadeAlpha >= 0; }
     /// The tray icon's tip tells whether calls work.
     void setTelephonyUp(bool up);
+    /// ... and how many calls were missed since the history was last opened.
+    void setMissedCalls(int count);
     QString trayTip() const;
 
 private:
@@ -70,6 +72,7 @@ private:
     QIcon m_trayIcon;
     bool m_muted = false;
     bool m_telephonyUp = true;
+    int m_missedCalls = 0;
     int m_fadeAlpha = -1;
     std::vector<std::function<void()>> m_afterFade;
 };

@@ -10,6 +10,9 @@
 #include "ConsoleApplication.h"
 #include "EngineSocketClient.h"
 #include "EngineSupervisor.h"
+#include "HistoryArchive.h"
+#include "HistoryRecorder.h"
+#include "HistoryWindow.h"
 #include "ImageButton.h"
 #include "IncomingCallAlert.h"
 #include "LinphoneEngine.h"
@@ -92,6 +95,9 @@ private slots:
         QString error;
         QVERIFY2(m_home.isValid() && lockEngine(m_lock, 120000, &error), qPrintable(error));
         m_peerDir = m_home.makeDir(u"peers"_s);
+        // Cameras, relays and door-call connections of stations 3, 2 and 1 (127.0.0.3, .4, .6).
+        m_stations = std::make_unique<StationSimulator>(QStringList{u"--first"_s, u"3"_s, u"--count"_s, u"4"_s});
+        QVERIFY2(m_stations->isReady(), qPrintable(m_stations->errorString()));
         m_sipPort = freeSipPort();
         QVERIFY(m_sipPort != 0 && writeEngineConfig(m_sipPort));
         QVERIFY2(startConsole(stationTable(), u"prog"_s, &error), qPrintable(error));
@@ -122,6 +128,7 @@ private slots:
     {
         QString error;
         QVERIFY2(m_console.stop(&error), qPrintable(error));
+        m_stations.reset();
     }
 
     void stationCalls_data()
@@ -145,6 +152,10 @@ private slots:
         if (fromTray && !QTest::qWaitFor([this] { return m_console->window()->minimizeToTray(); }, 3000))
             QSKIP("no notification area on this display (offscreen has none); ctest's telephony_tray_e2e has one");
         QTRY_VERIFY(m_console->state().inTray == int(fromTray) && w->isVisible() != fromTray);
+        // The operator looked at the history before the call: nothing missed so far.
+        m_console->openHistory();
+        m_console->historyWindow()->close();
+        QCOMPARE(m_console->historyRecorder()->missedCount(), 0);
         SipPeer caller(m_peerDir, u"station%1_%2"_s.arg(station).arg(QString::fromLatin1(QTest::currentDataTag())));
         QString error;
         const ConfigRecord& r = m_console->record();
@@ -204,6 +215,26 @@ private slots:
         QCOMPARE(m_transitions, (answer.isEmpty() ? Transitions{{0, 1}, {1, 0}} : Transitions{{0, 1}, {1, 3}, {3, 0}}));
         QCOMPARE(m_popupsShown, 1);
         QVERIFY2(caller.finish(15000, &error), qPrintable(error));
+
+        // In the history with the camera's pictures at the ring and at the answer; a missed call is counted on
+        // the history button and in the tray tip until the history is opened.
+        const HistoryEvent call = newestEvent();
+        QCOMPARE(call.kind, HistoryKind::IncomingCall);
+        QCOMPARE(call.station, station);
+        QCOMPARE(call.description, r.description[station]);
+        QCOMPARE(call.outcome, answer.isEmpty() ? HistoryOutcome::Missed : HistoryOutcome::Answered);
+        QVERIFY(answer.isEmpty() ? call.durationSec < 0 : call.durationSec >= 1);
+        QVERIFY(call.hasPicture[0] && call.hasPicture[1] == !answer.isEmpty());
+        QCOMPARE(storedPictureSize(call.id, 0), QSize(640, 480));
+        const int missed = answer.isEmpty() ? 1 : 0;
+        QCOMPARE(m_console->historyRecorder()->missedCount(), missed);
+        QCOMPARE(m_console->window()->trayTip().contains("- 1 missed call "_L1), missed == 1);
+        QCOMPARE(historyBadge(), missed == 1 ? u"1"_s : QString());
+        m_console->openHistory();
+        QVERIFY(m_console->historyWindow()->isVisible());
+        QVERIFY(m_console->historyRecorder()->missedCount() == 0 && historyBadge().isEmpty());
+        QVERIFY(!m_console->window()->trayTip().contains("missed"_L1));
+        m_console->historyWindow()->close();
         if (fromTray)
             m_console->window()->restoreFromTray(); // back for the tests that follow
         QTRY_VERIFY(w->isVisible());
@@ -301,6 +332,9 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(callState() == 0, qPrintable(report() + peer.output()), kStateTimeoutMs);
         QVERIFY(tel(station) == "tel_n"_L1 && !muteButtonShown() && !isTopmost() && m_popupsShown == 0);
         QCOMPARE(m_transitions, (Transitions{{0, 2}, {2, 3}, {3, 0}}));
+        const HistoryEvent call = newestEvent();
+        QVERIFY(call.kind == HistoryKind::OutgoingCall && call.station == station);
+        QVERIFY(call.outcome == HistoryOutcome::Answered && call.hasPicture[0] && call.hasPicture[1]);
         // The station saw the whole call, the operator's BYE included.
         QVERIFY2(peer.finish(15000, &error), qPrintable(error + registrarLog()));
 
@@ -315,6 +349,26 @@ private slots:
             QVERIFY2(report().count(u"--password ******"_s) == 2 && !report().contains("console-secret"_L1),
                      qPrintable(report() + registrarLog()));
         }
+    }
+
+    void doorCallAndDoorOpenAreRecorded()
+    {
+        const qint64 before = newestEvent().id;
+        // Simulated station 0 is the console's station 3.
+        m_stations->send(u"call 0"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(newestEvent().id > before, 5000);
+        HistoryEvent doorCall = newestEvent();
+        QVERIFY(doorCall.kind == HistoryKind::DoorCall && doorCall.station == 3);
+        QCOMPARE(doorCall.outcome, HistoryOutcome::Ringing);
+        m_stations->send(u"end 0"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(newestEvent().outcome, HistoryOutcome::Ended, 5000);
+        QTest::mouseClick(m_console->mainWindow()->lockButton(3), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(newestEvent().kind == HistoryKind::DoorOpen, 5000);
+        const HistoryEvent doorOpen = newestEvent();
+        QCOMPARE(doorOpen.station, 3);
+        QCOMPARE(doorOpen.outcome, HistoryOutcome::Sent);
+        QCOMPARE(storedPictureSize(doorCall.id, 0), QSize(640, 480));
+        QCOMPARE(storedPictureSize(doorOpen.id, 0), QSize(640, 480));
     }
 
     void engineLostInACallIsReplaced_data()
@@ -446,6 +500,35 @@ private:
         return QTest::qWaitFor([this] { return callState() == 3; }, kStateTimeoutMs);
     }
 
+    /// The newest event of the console's history, once what was recorded so far is stored.
+    HistoryEvent newestEvent()
+    {
+        HistoryArchive* archive = m_console->history();
+        archive->flush();
+        HistoryEvent newest;
+        bool answered = false;
+        archive->queryEvents(HistoryFilter{{}, {}, {}, 1}, [&](const QList<HistoryEvent>& events) {
+            newest = events.value(0);
+            answered = true;
+        });
+        (void)QTest::qWaitFor([&answered] { return answered; }, 5000);
+        return newest;
+    }
+
+    /// Size of the stored picture (invalid when there is none or it does not decode).
+    QSize storedPictureSize(qint64 eventId, int slot)
+    {
+        QImage picture;
+        bool answered = false;
+        m_console->history()->queryPicture(eventId, slot, [&](const QByteArray& jpeg) {
+            picture = QImage::fromData(jpeg, "JPEG");
+            answered = true;
+        });
+        (void)QTest::qWaitFor([&answered] { return answered; }, 5000);
+        return picture.size();
+    }
+
+    QString historyBadge() const { return m_console->mainWindow()->commandButton(CommandButton::History)->badge(); }
     CallStatusMonitor* monitor() const { return m_console->findChild<CallStatusMonitor*>(); }
     int callState() const { return m_console->state().callState; }
     QString tel(int station) const { return m_console->mainWindow()->telephoneImage(station); }
@@ -459,6 +542,7 @@ private:
 
     Home& m_home;
     QLockFile m_lock{lockPath()};
+    std::unique_ptr<StationSimulator> m_stations;
     CallConsole m_console;
     quint16 m_sipPort = 0;
     QString m_peerDir;

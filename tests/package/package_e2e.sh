@@ -23,7 +23,7 @@ deb=$(ls "$work"/deb/qzconsole_*.deb)
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in linphone-cli qt6-qpa-plugins libqt6svg6 libqt6core6 libqt6widgets6; do
+for dep in linphone-cli qt6-qpa-plugins libqt6svg6 libqt6sql6-sqlite libqt6core6 libqt6widgets6; do
     [[ "$depends" == *"$dep"* ]] || fail "Depends lacks $dep: $depends"
 done
 desktop-file-validate "$root/usr/share/applications/qzconsole.desktop" \
@@ -61,4 +61,8 @@ console_pid=
 for _ in $(seq 50); do [ -d "/proc/$engine" ] || break; sleep 0.1; done
 [ ! -d "/proc/$engine" ] || fail "the engine outlived the console"
 tr -d '\r' < "$HOME/qz.log" | grep -q ' close$' || fail "no close in the log"
+# The history is the operator's alone: it holds pictures of people.
+history=$HOME/.local/share/qzconsole/qzconsole/history
+[ "$(stat -c %a "$history")" = 700 ] && [ "$(stat -c %a "$history/history.db")" = 600 ] \
+    || fail "history not private: $(ls -la "$history" 2>&1)"
 echo "package $deb: checked"
