@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots/: the main window with 1, 4, 9 and
 # 16 stations (simulated on loopback), the splash, the about box and the
-# configuration dialog. Runs on its own virtual display (Xvfb, openbox).
+# configuration dialog, the history. Runs on its own virtual display (Xvfb, openbox).
 #
 #   tools/screenshots.sh [BUILD_DIR]
 set -euo pipefail
@@ -30,7 +30,7 @@ export DISPLAY=$display
 sleep 1
 openbox >/dev/null 2>&1 &
 pids+=($!)
-"$build/tools/qz-stationsim" --count 16 --first 2 --no-stdin >/dev/null &
+"$build/tools/qz-stationsim" --count 16 --first 2 --no-stdin --control-port 7095 >/dev/null &
 pids+=($!)
 
 # The console's own HOME: engine on a port of its own, a roomy window.
@@ -79,6 +79,23 @@ for n in 1 4 9 16; do
         xdotool mousemove --window "$win" 857 62 click 1
         sleep 1
         import -frame -window "$(window_of 'Configuration')" "$out/configuration.png" || true
+        xdotool key Escape
+        sleep 1
+        # Some history: door calls of stations 1 and 3, a call from station 2 that nobody answers.
+        for k in 0 2; do
+            echo "call $k" > /dev/tcp/127.0.0.1/7095; sleep 2
+            echo "end $k" > /dev/tcp/127.0.0.1/7095; sleep 1
+        done
+        sipp 127.0.0.1:5094 -sf "$root/tests/data/e2e_station_gives_up.xml" -s 102 -i 127.0.0.3 -mi 127.0.0.3 \
+            -p 5203 -m 1 -d 3000 -timeout 60s -nostdin >/dev/null 2>&1 || true
+        sleep 2
+        import -frame -window "$win" "$out/main-missed-call.png"
+        xdotool mousemove --window "$win" 857 170 click 1
+        sleep 1
+        hist=$(window_of '^History$')
+        xdotool key Down
+        sleep 1.5
+        import -frame -window "$hist" "$out/history.png" || true
         xdotool key Escape
         sleep 1
     fi
