@@ -10,11 +10,27 @@
 
 #include <ctime>
 
+#include <sys/resource.h>
+
 namespace {
 
 constexpr int kOpenTimeoutMs = 10000;
 /// More events than any run records: the query must see them all.
 constexpr int kQueryLimit = 10000000;
+
+/// The calling thread's context switches so far.
+struct Switches
+{
+    long voluntary = 0;
+    long involuntary = 0;
+};
+
+Switches threadSwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return {usage.ru_nvcsw, usage.ru_nivcsw};
+}
 
 qint64 threadCpuNs()
 {
@@ -89,12 +105,17 @@ void HistoryLoad::recordEvent()
     if (m_stations.isEmpty())
         return;
     const int station = m_stations.at(m_next++ % m_stations.size());
+    const Switches switchesAtStart = threadSwitches();
     QElapsedTimer wall;
     wall.start();
     const qint64 cpuAtStart = threadCpuNs();
     m_recorder.relayCommandDone(station, QStringLiteral("101"), true);
     m_eventCpuNs.push_back(threadCpuNs() - cpuAtStart);
     m_eventWallNs.push_back(wall.nsecsElapsed());
+    // Wall time far above CPU time: did the thread wait (a lock, the disk) or was it preempted?
+    const Switches switchesAtEnd = threadSwitches();
+    m_switched.waited += int(switchesAtEnd.voluntary > switchesAtStart.voluntary);
+    m_switched.preempted += int(switchesAtEnd.involuntary > switchesAtStart.involuntary);
 }
 
 void HistoryLoad::frameReceived(const QString& url, const QByteArray& jpeg)
@@ -123,6 +144,7 @@ HistoryFigures HistoryLoad::finish()
     f.eventWall = Spread::of(m_eventWallNs);
     f.eventCpu = Spread::of(m_eventCpuNs);
     f.frameWall = Spread::of(m_frameWallNs);
+    f.switchedEvents = m_switched;
     if (m_workerCpuAtStart >= 0 && workerCpuAtEnd >= 0)
         f.workerCpuUs = workerCpuAtEnd - m_workerCpuAtStart;
 

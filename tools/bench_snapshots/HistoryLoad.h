@@ -52,4 +52,5 @@ private:
     std::vector<qint64> m_eventWallNs;
     std::vector<qint64> m_eventCpuNs;
     std::vector<qint64> m_frameWallNs;
+    SwitchedCalls m_switched;
 };

@@ -112,6 +112,9 @@ QStringList historyRows(const HistoryFigures& h)
                .arg(fixed(kTargetEventUs / 1000.0, 0), verdict(eventTimeMet(h)));
     out << QStringLiteral("| history: GUI thread per event, thread CPU p50 / p99 / max | %1 | | |")
                .arg(spreadMs(h.eventCpu));
+    out << QStringLiteral("| history: events with the GUI thread switched out | waited in %1, preempted in %2 | | |")
+               .arg(h.switchedEvents.waited)
+               .arg(h.switchedEvents.preempted);
     out << QStringLiteral("| history: GUI thread per camera frame, wall p50 / p99 / max | %1 (%2 frames) | | |")
                .arg(spreadMs(h.frameWall))
                .arg(h.frameWall.samples);
@@ -248,22 +251,24 @@ QString historySummary(const QList<RunResult>& results)
 {
     QStringList out;
     out << QStringLiteral("| Run | Events given / stored (pictures) | GUI thread per event, wall p50 / p99 / max "
-                          "| GUI thread per event, CPU p50 / p99 / max | GUI thread per frame, wall p99 "
-                          "| Worker CPU per event | Database |");
-    out << QStringLiteral("|---|---:|---:|---:|---:|---:|---:|");
+                          "| GUI thread per event, CPU p50 / p99 / max | Events switched out (waited / preempted) "
+                          "| GUI thread per frame, wall p99 | Worker CPU per event | Database |");
+    out << QStringLiteral("|---|---:|---:|---:|---:|---:|---:|---:|");
     for (const RunResult& r : results) {
         const HistoryFigures& h = r.history;
         if (!h.on) {
-            out << QStringLiteral("| %1) %2 | failed: %3 | | | | | |").arg(r.plan.name, r.plan.title, r.error);
+            out << QStringLiteral("| %1) %2 | failed: %3 | | | | | | |").arg(r.plan.name, r.plan.title, r.error);
             continue;
         }
-        out << QStringLiteral("| %1) %2 | %3 / %4 (%5) | %6 | %7 | %8 ms | %9 | %10 |")
+        out << QStringLiteral("| %1) %2 | %3 / %4 (%5) | %6 | %7 | %8 / %9 | %10 ms | %11 | %12 |")
                    .arg(r.plan.name, r.plan.title)
                    .arg(h.events)
                    .arg(h.storedEvents)
                    .arg(h.storedPictures)
-                   .arg(spreadMs(h.eventWall), spreadMs(h.eventCpu), fixed(h.frameWall.p99Us / 1000.0, 3),
-                        workerCpuPerEvent(h), databaseSize(h));
+                   .arg(spreadMs(h.eventWall), spreadMs(h.eventCpu))
+                   .arg(h.switchedEvents.waited)
+                   .arg(h.switchedEvents.preempted)
+                   .arg(fixed(h.frameWall.p99Us / 1000.0, 3), workerCpuPerEvent(h), databaseSize(h));
     }
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }

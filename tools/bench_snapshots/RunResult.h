@@ -42,6 +42,14 @@ struct Spread
     static Spread of(std::vector<qint64> ns);
 };
 
+/// Timed calls during which the thread was switched out: because it waited
+/// (a voluntary context switch) or was preempted (an involuntary one).
+struct SwitchedCalls
+{
+    int waited = 0;
+    int preempted = 0;
+};
+
 /// What recording the event history cost in a run with --history; the
 /// recorder's calls are timed in the counting window only.
 struct HistoryFigures
@@ -54,6 +62,7 @@ struct HistoryFigures
     /// GUI thread per event (relayCommandDone): wall time and the thread's CPU time.
     Spread eventWall;
     Spread eventCpu;
+    SwitchedCalls switchedEvents;
     /// GUI thread per camera frame: finding its station and frameArrived, wall time.
     Spread frameWall;
     /// CPU time of the archive's worker thread from the window's start until the writes of
