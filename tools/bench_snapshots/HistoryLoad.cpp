@@ -110,10 +110,12 @@ void HistoryLoad::recordEvent()
     wall.start();
     const qint64 cpuAtStart = threadCpuNs();
     m_recorder.relayCommandDone(station, QStringLiteral("101"), true);
-    m_eventCpuNs.push_back(threadCpuNs() - cpuAtStart);
-    m_eventWallNs.push_back(wall.nsecsElapsed());
+    const qint64 cpuNs = threadCpuNs() - cpuAtStart;
+    const qint64 wallNs = wall.nsecsElapsed();
     // Wall time far above CPU time: did the thread wait (a lock, the disk) or was it preempted?
     const Switches switchesAtEnd = threadSwitches();
+    m_eventCpuNs.push_back(cpuNs);
+    m_eventWallNs.push_back(wallNs);
     m_switched.waited += int(switchesAtEnd.voluntary > switchesAtStart.voluntary);
     m_switched.preempted += int(switchesAtEnd.involuntary > switchesAtStart.involuntary);
 }
