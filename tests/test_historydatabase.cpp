@@ -6,6 +6,8 @@
 #include "HistoryDatabase.h"
 #include "support/FileBytes.h"
 
+#include "support/FileBytes.h"
+
 #include <QBuffer>
 #include <QGuiApplication>
 #include <QProcess>
@@ -32,17 +34,6 @@ QByteArray noise(quint32 seed, int size)
 {
     QByteArray bytes(size, Qt::Uninitialized);
     QRandomGenerator(seed).fillRange(reinterpret_cast<quint32*>(bytes.data()), size / 4);
-    return bytes;
-}
-
-QByteArray jpeg(QColor colour)
-{
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPG");
     return bytes;
 }
 
@@ -114,8 +105,8 @@ private slots:
             m_archive.addPicture(m_pictures.last());
             m_events[event].hasPicture[slot] = true;
         };
-        addPicture(0, 0, jpeg(Qt::red));
-        addPicture(3, 0, jpeg(Qt::green));
+        addPicture(0, 0, FileBytes::jpeg(Qt::red));
+        addPicture(3, 0, FileBytes::jpeg(Qt::green));
         addPicture(3, 1, noise(3, 30000));
         m_archive.flush();
         QCOMPARE(changed.size(), 1); // nine writes in one turn of the event loop

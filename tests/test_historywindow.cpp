@@ -9,6 +9,8 @@
 #include "ImageButton.h"
 #include "MainWindow.h"
 
+#include "support/FileBytes.h"
+
 #include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
@@ -38,17 +40,6 @@ HistoryEvent makeEvent(qint64 timeMs, int station, const QString& description, H
     e.kind = kind;
     e.outcome = outcome;
     return e;
-}
-
-QByteArray jpeg(Qt::GlobalColor colour)
-{
-    QImage image(64, 48, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG");
-    return bytes;
 }
 
 QList<qint64> ids(const HistoryModel& model)
@@ -90,7 +81,7 @@ private slots:
         m_call.hasPicture[0] = m_call.hasPicture[1] = m_door.hasPicture[0] = true;
         m_missed.caller = u"sip:guest@127.0.0.9"_s;
         m_pictures = {
-            {{m_call.id, 0}, jpeg(Qt::red)}, {{m_call.id, 1}, jpeg(Qt::blue)}, {{m_door.id, 0}, jpeg(Qt::green)}};
+            {{m_call.id, 0}, FileBytes::jpeg(Qt::red)}, {{m_call.id, 1}, FileBytes::jpeg(Qt::blue)}, {{m_door.id, 0}, FileBytes::jpeg(Qt::green)}};
         QSignalSpy opened(&m_archive, &HistoryArchive::opened);
         // Far limits: retention must not take the 2023 events away.
         m_archive.open(m_dir.filePath(u"db"_s), HistoryLimits{100000, 1LL << 40});

@@ -2,7 +2,9 @@
 
 // Files and wave images byte by byte, independently of the code that reads them.
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 
 namespace FileBytes {
 
@@ -11,6 +13,18 @@ inline bool writeAll(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     return f.open(QFile::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+/// A small JPEG of one colour.
+inline QByteArray jpeg(QColor colour)
+{
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes;
 }
 
 /// A little-endian integer of 2 or 4 bytes.
