@@ -2,16 +2,20 @@
 // own: a second start ends at once and leaves the first alone; shutdown by SIGTERM then leaves no engine daemon
 // behind, logs "close" and the exit output last and saves the placement, also when the engine shell is missing;
 // and on a real X server with a tray host (ctest's tray_e2e runs that case under tests/desktop/xsession.sh
-// --tray) the minimised console goes into the tray and a click on its icon brings it back.
+// --tray) the minimised console goes into the tray and a click on its icon brings it back. Killed while it records
+// its history, it leaves a database that opens and is sound.
 
 #include "ConfigRecord.h"
 #include "EngineRig.h"
 #include "EngineSocketClient.h"
 #include "ProcessProbe.h"
+#include "StationSimulator.h"
 
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QtTest>
 
@@ -22,15 +26,15 @@ using namespace Qt::StringLiterals;
 namespace {
 
 /// The built console, copied (the program's directory is where the executable really is) into a program
-/// directory with one station on a loopback address where nothing listens. The destructor stops it by PID,
-/// and any engine it left.
+/// directory with one station on a loopback address (by default one where nothing listens). The destructor stops
+/// it by PID, and any engine it left.
 class Console
 {
 public:
-    Console(const QString& dir, bool withShell) : m_dir(dir)
+    Console(const QString& dir, bool withShell, const QString& station = u"127.0.0.150"_s) : m_dir(dir)
     {
         ConfigRecord record = ConfigRecord::defaults();
-        record.ipAddress[0] = u"127.0.0.150"_s;
+        record.ipAddress[0] = station;
         QString error;
         m_ready = EngineRig::prepareProgramDir(m_dir, record, QStringLiteral(QZ_PROGRAM_DIR), &error)
                   && QFile::copy(QStringLiteral(QZ_PROGRAM_DIR "/qzconsole"), program())
@@ -159,6 +163,37 @@ private slots:
                 QCOMPARE(console.startAgain(), QByteArray("exit 0: "));
             QTRY_VERIFY2_WITH_TIMEOUT(!xdotool(search).isEmpty(), qPrintable(back), 5000);
         }
+    }
+
+    void killedWhileRecordingLeavesASoundHistory()
+    {
+        StationSimulator station({u"--first"_s, u"151"_s, u"--count"_s, u"1"_s});
+        QVERIFY2(station.isReady(), qPrintable(station.errorString()));
+        Console console(m_home.makeDir(u"prog-killed"_s), true, StationSimulator::address(151, 0));
+        QVERIFY2(console.startUp(), qPrintable(console.log()));
+        QTRY_VERIFY_WITH_TIMEOUT(station.status(0).contains("callconns=1"_L1), 5000);
+        // Door calls, each an event with the camera's picture, until the kill comes in the middle of them.
+        for (int i = 0; i < 40; ++i) {
+            station.send(i % 2 == 0 ? u"call 0"_s : u"end 0"_s);
+            QTest::qWait(60);
+        }
+        QVERIFY(::kill(pid_t(console.process.processId()), SIGKILL) == 0);
+        QVERIFY(console.process.waitForFinished(5000));
+
+        const QString path = m_home.root() + u"/home/.local/share/qzconsole/qzconsole/history/history.db"_s;
+        QVERIFY2(QFileInfo::exists(path), qPrintable(path));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"killed"_s);
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery check(db);
+            QVERIFY(check.exec(u"PRAGMA integrity_check"_s) && check.next());
+            QCOMPARE(check.value(0).toString(), u"ok"_s);
+            QVERIFY(check.exec(u"SELECT count(*) FROM events WHERE kind = 'door call'"_s) && check.next());
+            QVERIFY2(check.value(0).toInt() >= 10, qPrintable(check.value(0).toString()));
+            QVERIFY(check.exec(u"SELECT count(*) FROM pictures"_s) && check.next() && check.value(0).toInt() >= 10);
+        }
+        QSqlDatabase::removeDatabase(u"killed"_s);
     }
 
 private:
