@@ -4,35 +4,30 @@
 #include "Artwork.h"
 #include "CallControl.h"
 #include "CallNotifications.h"
-#include "CallSockets.h"
-#include "CallStatusMonitor.h"
-#include "ChildProcessRunner.h"
+#include "CallSession.h"
 #include "ConfigDialog.h"
 #include "ConfigFile.h"
 #include "EngineBringUp.h"
 #include "EngineSupervisor.h"
 #include "EventLog.h"
-#include "HistoryArchive.h"
 #include "HistoryRecorder.h"
 #include "HistoryWindow.h"
+#include "HistoryWiring.h"
 #include "ImageButton.h"
 #include "IncomingCallAlert.h"
 #include "InstanceLock.h"
 #include "LinphoneEngine.h"
 #include "MainWindow.h"
 #include "MainWindowAdapter.h"
-#include "PictureView.h"
 #include "RelayCommander.h"
-#include "RingPopup.h"
-#include "RingTone.h"
 #include "Scheduler.h"
 #include "SettingsStore.h"
-#include "ShellRunner.h"
 #include "ShutdownSequence.h"
 #include "SnapshotClient.h"
 #include "SnapshotPoller.h"
-#include "SoundEffectRingPlayer.h"
 #include "SplashWindow.h"
+#include "StationWiring.h"
+#include "TelephonyWiring.h"
 #include "TerminationSignals.h"
 #include "TrayIcon.h"
 #include "WindowStyling.h"
@@ -40,7 +35,6 @@
 #include "ZoomWindow.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QMessageBox>
 #include <QTimer>
@@ -59,19 +53,16 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
     , m_log(std::make_unique<EventLog>())
     , m_settings(std::make_unique<QtSettingsStore>())
     , m_scheduler(std::make_unique<QtScheduler>())
-    , m_processes(std::make_unique<QtChildProcessRunner>())
-    , m_shell(std::make_unique<ShellRunner>(*m_log, *m_processes))
-    , m_engine(std::make_unique<LinphoneEngine>(*m_log))
-    , m_bringUp(std::make_unique<EngineBringUp>(*m_engine, *m_shell, *m_log, *m_scheduler, m_record, programDir))
     , m_instanceLock(std::make_unique<InstanceLock>())
     , m_mainWindow(std::make_unique<MainWindow>(m_record, m_state))
+    , m_trayIcon(std::make_unique<QtTrayIcon>())
+    , m_zoom(std::make_unique<ZoomController>(m_record, *m_settings, m_state.zoomedStation))
+    , m_window(std::make_unique<MainWindowAdapter>(*m_mainWindow, *m_zoom, *m_trayIcon, *m_scheduler, m_state,
+                                                   Artwork::icon(QStringLiteral("app"))))
+    , m_stations(std::make_unique<StationWiring>(m_record, *m_window, *m_log, *m_scheduler))
+    , m_telephony(std::make_unique<TelephonyWiring>(m_record, *m_window, *m_log, *m_scheduler, programDir))
+    , m_history(std::make_unique<HistoryWiring>(m_record, *m_settings, *m_log))
 {
-    m_callSockets = new CallSockets(this);
-    m_snapshots = new SnapshotClient(*m_log, this);
-    m_trayIcon = new QtTrayIcon(this);
-    m_zoom = new ZoomController(m_record, *m_settings, m_state.zoomedStation, this);
-    m_window = new MainWindowAdapter(*m_mainWindow, *m_zoom, *m_trayIcon, *m_scheduler, m_state,
-                                     Artwork::icon(QStringLiteral("app")), this);
     connect(m_mainWindow.get(), &MainWindow::firstActivated, this, &ConsoleApplication::closeSplash);
     connect(m_instanceLock.get(), &InstanceLock::activationRequested, this, [this]() {
         if (m_startup->isFinished() && m_state.exiting == 0)
@@ -82,8 +73,8 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
         m_record,
         m_state,
         *m_log,
-        *m_engine,
-        *m_bringUp,
+        m_telephony->engine(),
+        m_telephony->bringUp(),
         *m_settings,
         m_programDir,
         [this]() {
@@ -104,136 +95,93 @@ ConsoleApplication::ConsoleApplication(const QString& programDir, QObject* paren
     wireShutdown();
 }
 
+ConsoleApplication::~ConsoleApplication()
+{
+    m_trayIcon->hideIcon();
+}
+
 void ConsoleApplication::wireStations()
 {
     MainWindow* w = m_mainWindow.get();
-    m_relays = new RelayCommander(m_record, *m_log, *m_scheduler, RelayCommander::kPort, this);
-    m_calls = new CallNotifications(m_record, *m_callSockets, *m_window, *m_log, *m_scheduler, this);
-    m_poller = new SnapshotPoller(m_record, *m_snapshots, *m_window, *m_scheduler, *m_log, SnapshotClient::kPort, this);
-    m_poller->setZoomFeed(m_zoom);
-    m_poller->setSocketReopen([this](std::function<void()> done) { m_calls->reopenSockets(std::move(done)); });
-    connect(w->snapshotTimer(), &QTimer::timeout, m_poller, &SnapshotPoller::tick);
+    RelayCommander* relays = &m_stations->relays();
+    m_stations->setZoomFeed(m_zoom.get());
+    connect(w->snapshotTimer(), &QTimer::timeout, &m_stations->poller(), &SnapshotPoller::tick);
     connect(w, &MainWindow::pictureClicked, this, [this, w](int i) {
-        m_zoom->open(i, w->stationPicture(i), w->telephoneImage(i), m_state.callState == 3);
+        m_zoom->open(i, w->stationPicture(i), w->telephoneImage(i),
+                     m_telephony->session().state() == CallState::InCall);
     });
 
     for (int i = 0; i < MainWindow::kStations; ++i) {
-        connect(w->lockButton(i), &ImageButton::released, m_relays, [this, i]() { m_relays->openDoor(i); });
-        connect(w->lightButton(i), &ImageButton::released, m_relays, [this, i]() { m_relays->switchLight(i); });
+        connect(w->lockButton(i), &ImageButton::released, relays, [relays, i]() { relays->openDoor(i); });
+        connect(w->lightButton(i), &ImageButton::released, relays, [relays, i]() { relays->switchLight(i); });
     }
     // The zoom window's buttons act for the zoomed station; the tile's button moves with them.
-    connect(m_zoom, &ZoomController::lockPressed, this, [w](int i) { w->lockButton(i)->pressLook(); });
-    connect(m_zoom, &ZoomController::lockReleased, this, [this, w](int i) {
+    ZoomController* zoom = m_zoom.get();
+    connect(zoom, &ZoomController::lockPressed, this, [w](int i) { w->lockButton(i)->pressLook(); });
+    connect(zoom, &ZoomController::lockReleased, this, [relays, w](int i) {
         w->lockButton(i)->releaseLook();
-        m_relays->openDoor(i);
+        relays->openDoor(i);
     });
-    connect(m_zoom, &ZoomController::lightPressed, this, [w](int i) { w->lightButton(i)->pressLook(); });
-    connect(m_zoom, &ZoomController::lightReleased, this, [this, w](int i) {
+    connect(zoom, &ZoomController::lightPressed, this, [w](int i) { w->lightButton(i)->pressLook(); });
+    connect(zoom, &ZoomController::lightReleased, this, [relays, w](int i) {
         w->lightButton(i)->releaseLook();
-        m_relays->switchLight(i);
+        relays->switchLight(i);
     });
-    connect(m_zoom, &ZoomController::telephonePressed, this, [w](int i) { w->telephoneButton(i)->pressLook(); });
-    connect(m_zoom, &ZoomController::telephoneReleased, this, [w](int i) { w->telephoneButton(i)->releaseLook(); });
+    connect(zoom, &ZoomController::telephonePressed, this, [w](int i) { w->telephoneButton(i)->pressLook(); });
+    connect(zoom, &ZoomController::telephoneReleased, this, [w](int i) { w->telephoneButton(i)->releaseLook(); });
     // The call handling acts on the zoom's telephone release too (wired with the telephony).
 }
 
 void ConsoleApplication::wireTelephony()
 {
     MainWindow* w = m_mainWindow.get();
-    m_ringPlayer = new SoundEffectRingPlayer(this);
-    m_ringTone = new RingTone(*m_ringPlayer, *m_scheduler, *m_log, m_state.callState,
-                              RingTone::ringPath(m_programDir), this);
-    m_alert = new IncomingCallAlert(*m_engine, *m_window, *m_ringTone, this);
-    m_monitor = new CallStatusMonitor(*m_engine, m_record, m_state.callState, m_state.callStation, *m_window,
-                                      *m_alert, this);
-    connect(w->statusTimer(), &QTimer::timeout, m_monitor, &CallStatusMonitor::pollCallStatus);
-    m_callControl = new CallControl(*m_engine, *m_log, m_record, m_state.callState, m_state.callStation,
-                                    *m_window, *m_alert, this);
+    CallControl* control = &m_telephony->control();
     for (int i = 0; i < MainWindow::kStations; ++i) {
-        connect(w->telephoneButton(i), &ImageButton::released, m_callControl,
-                [this, i]() { m_callControl->onTelephoneButton(i); });
+        connect(w->telephoneButton(i), &ImageButton::released, control,
+                [control, i]() { control->onTelephoneButton(i); });
     }
-    connect(m_zoom, &ZoomController::telephoneReleased, m_callControl, &CallControl::onTelephoneButton);
+    connect(m_zoom.get(), &ZoomController::telephoneReleased, control, &CallControl::onTelephoneButton);
     connect(w->commandButton(CommandButton::About), &ImageButton::released, this, &ConsoleApplication::openAboutBox);
     connect(w->commandButton(CommandButton::Settings), &ImageButton::released, this,
             &ConsoleApplication::openConfigDialog);
-    connect(w->commandButton(CommandButton::Microphone), &ImageButton::released, m_callControl,
-            &CallControl::toggleMute);
-
-    m_supervisor = new EngineSupervisor(*m_engine, *m_bringUp, *m_log, *m_scheduler, this);
-    connect(m_monitor, &CallStatusMonitor::tickFinished, m_supervisor, &EngineSupervisor::checkPoll);
-    connect(m_supervisor, &EngineSupervisor::engineLost, m_monitor, &CallStatusMonitor::engineLost);
-    connect(m_supervisor, &EngineSupervisor::telephonyChanged, m_window, &MainWindowAdapter::setTelephonyUp);
+    connect(w->commandButton(CommandButton::Microphone), &ImageButton::released, control, &CallControl::toggleMute);
+    connect(&m_telephony->supervisor(), &EngineSupervisor::telephonyChanged, m_window.get(),
+            &MainWindowAdapter::setTelephonyUp);
 }
 
 void ConsoleApplication::wireHistory()
 {
     MainWindow* w = m_mainWindow.get();
-    m_history = new HistoryArchive(this);
-    m_historyRecorder = new HistoryRecorder(*m_history, m_record, {}, this);
-    HistoryRecorder* recorder = m_historyRecorder;
-    connect(m_monitor, &CallStatusMonitor::callStateChanged, recorder, &HistoryRecorder::callStateChanged);
-    connect(m_alert, &IncomingCallAlert::callRejected, recorder, &HistoryRecorder::callRejected);
-    connect(m_calls, &CallNotifications::doorCallAnnounced, recorder, &HistoryRecorder::doorCallAnnounced);
-    connect(m_calls, &CallNotifications::doorCallEnded, recorder, &HistoryRecorder::doorCallEnded);
-    connect(m_relays, &RelayCommander::commandSent, recorder,
+    HistoryRecorder* recorder = &m_history->recorder();
+    connect(&m_telephony->session(), &CallSession::callStateChanged, recorder, &HistoryRecorder::callStateChanged);
+    CallNotifications* notifications = &m_stations->notifications();
+    connect(notifications, &CallNotifications::doorCallAnnounced, recorder, &HistoryRecorder::doorCallAnnounced);
+    connect(notifications, &CallNotifications::doorCallEnded, recorder, &HistoryRecorder::doorCallEnded);
+    RelayCommander* relays = &m_stations->relays();
+    connect(relays, &RelayCommander::commandSent, recorder,
             [recorder](int station, const QString& command) { recorder->relayCommandDone(station, command, true); });
-    connect(m_relays, &RelayCommander::commandDropped, recorder,
+    connect(relays, &RelayCommander::commandDropped, recorder,
             [recorder](int station, const QString& command) { recorder->relayCommandDone(station, command, false); });
-    connect(m_supervisor, &EngineSupervisor::telephonyChanged, recorder, &HistoryRecorder::telephonyChanged);
-    connect(m_snapshots, &SnapshotClient::pictureReceived, recorder, [this](const QString& url, const QByteArray& jpeg) {
-        // The poller asks each active station's own URL, so the URL names the station.
-        for (int i = 0; i < ConfigRecord::kStations; ++i) {
-            if (m_record.active[std::size_t(i)] != 0
-                && url == SnapshotClient::snapshotUrl(m_record.ipAddress[std::size_t(i)])) {
-                m_historyRecorder->frameArrived(i, jpeg);
-            }
-        }
-    });
-    connect(recorder, &HistoryRecorder::missedCountChanged, this, [this](int count) {
-        // A call missed while the operator has the history in view is seen already.
-        if (count > 0 && m_historyWindow && m_historyWindow->isVisible()) {
-            markHistorySeen();
-            return;
-        }
+    connect(&m_telephony->supervisor(), &EngineSupervisor::telephonyChanged, recorder,
+            &HistoryRecorder::telephonyChanged);
+    connect(&m_stations->poller(), &SnapshotPoller::frameReceived, recorder, &HistoryRecorder::frameArrived);
+    connect(m_history.get(), &HistoryWiring::missedCallsToShow, this, [this](int count) {
         m_window->setMissedCalls(count);
         m_mainWindow->setMissedCallBadge(count);
     });
     connect(w->commandButton(CommandButton::History), &ImageButton::released, this, &ConsoleApplication::openHistory);
-    connect(m_trayIcon, &TrayIcon::historyRequested, this, &ConsoleApplication::openHistory);
+    connect(m_trayIcon.get(), &TrayIcon::historyRequested, this, &ConsoleApplication::openHistory);
 }
 
-void ConsoleApplication::openHistoryArchive()
+HistoryWindow* ConsoleApplication::historyWindow() const
 {
-    bool ok = false;
-    HistoryLimits limits;
-    const int days = m_settings->value(kHistoryDaysKey, QString()).toInt(&ok);
-    if (ok && days > 0)
-        limits.keepDays = days;
-    const qint64 megabytes = m_settings->value(kHistoryMegabytesKey, QString()).toLongLong(&ok);
-    if (ok && megabytes > 0)
-        limits.maxBytes = megabytes * 1024 * 1024;
-    connect(m_history, &HistoryArchive::opened, this, [this](bool ok, const QString& error) {
-        if (!ok || !error.isEmpty())
-            m_log->write(QStringLiteral("history: ") + error);
-    });
-    m_history->open(HistoryArchive::defaultDirectory(), limits);
-    m_historyRecorder->loadMissedCount(m_settings->value(kHistorySeenKey, QStringLiteral("0")).toLongLong());
+    return m_history->window();
 }
 
 void ConsoleApplication::openHistory()
 {
     WindowStyling::setTopmost(m_mainWindow.get(), false);
-    if (!m_historyWindow)
-        m_historyWindow = new HistoryWindow(*m_history, m_record);
-    m_historyWindow->open();
-    markHistorySeen();
-}
-
-void ConsoleApplication::markHistorySeen()
-{
-    m_settings->setValue(kHistorySeenKey, QString::number(QDateTime::currentMSecsSinceEpoch()));
-    m_historyRecorder->historyOpened();
+    m_history->openWindow();
 }
 
 void ConsoleApplication::wireShutdown()
@@ -241,57 +189,33 @@ void ConsoleApplication::wireShutdown()
     ShutdownContext context{
         m_state,
         *m_log,
-        *m_engine,
-        *m_shell,
+        m_telephony->engine(),
         *m_settings,
-        m_programDir,
         [this]() {
             m_mainWindow->snapshotTimer()->stop();
-            m_poller->stop();
-            m_supervisor->stop();
+            m_stations->stop();
+            m_telephony->stop();
         },
-        []() { QCoreApplication::processEvents(); },
-        [this]() { m_engine->stopStartedDaemon(m_engine->options().quitGraceMs); },
         [this]() { return WindowPlacement::of(*m_mainWindow); },
         [this]() {
             m_zoom->close();
             closeSplash();
-            m_alert->unloadPopup();
+            m_telephony->alert().unloadPopup();
+            if (m_history->window())
+                m_history->window()->close();
+            m_mainWindow->hide();
+            m_trayIcon->hideIcon();
         },
+        m_telephony->engine().options().quitGraceMs,
     };
     m_shutdown = std::make_unique<ShutdownSequence>(std::move(context));
     connect(m_mainWindow.get(), &MainWindow::closing, this, &ConsoleApplication::shutdown);
-    connect(m_trayIcon, &TrayIcon::exitRequested, m_mainWindow.get(), &QWidget::close);
-    m_signals = new TerminationSignals(this);
-    connect(m_signals, &TerminationSignals::terminationRequested, this, &ConsoleApplication::shutdown);
+    connect(m_trayIcon.get(), &TrayIcon::exitRequested, m_mainWindow.get(), &QWidget::close);
+    m_signals = std::make_unique<TerminationSignals>();
+    connect(m_signals.get(), &TerminationSignals::terminationRequested, this, &ConsoleApplication::shutdown);
     // The desktop session ends: the same shutdown, so the engine stops and the placement is kept.
     connect(qApp, &QGuiApplication::commitDataRequest, this, &ConsoleApplication::shutdown);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &ConsoleApplication::shutdown);
-}
-
-ConsoleApplication::~ConsoleApplication()
-{
-    if (m_trayIcon)
-        m_trayIcon->hideIcon();
-    // They use the services below, which go before this object's children would.
-    delete m_historyWindow;
-    delete m_historyRecorder;
-    // Its destructor waits for the writes still queued.
-    delete m_history;
-    delete m_supervisor;
-    delete m_callControl;
-    delete m_monitor;
-    delete m_alert;
-    delete m_ringTone;
-    delete m_ringPlayer;
-    delete m_poller;
-    delete m_calls;
-    delete m_relays;
-    delete m_window;
-    delete m_zoom;
-    // Windows first: they refer to the services below.
-    m_splash.reset();
-    m_mainWindow.reset();
 }
 
 bool ConsoleApplication::start()
@@ -327,18 +251,18 @@ void ConsoleApplication::showStartupError(const QString& text)
 
 void ConsoleApplication::openCallSockets()
 {
-    m_callSockets->startupOpen(m_record);
+    m_stations->openCallSockets();
 }
 
 void ConsoleApplication::createHttpClient()
 {
-    m_snapshots->createHttpClient();
+    m_stations->createHttpClient();
 }
 
 void ConsoleApplication::fetchFirstPicture(const QString& url, std::function<void()> done)
 {
     const QSize shown = m_window->stationPictureSize(0);
-    m_snapshots->fetchPicture(url, shown, [this, done = std::move(done)](const QImage& picture) {
+    m_stations->snapshots().fetchPicture(url, shown, [this, done = std::move(done)](const QImage& picture) {
         m_mainWindow->setStationPicture(0, picture);
         done();
     });
@@ -357,14 +281,13 @@ void ConsoleApplication::applyPlacement(const WindowPlacement& placement)
 void ConsoleApplication::startupFinished(bool engineUp)
 {
     m_window->setTelephonyUp(engineUp);
-    openHistoryArchive();
-    m_historyRecorder->telephonyChanged(engineUp);
-    m_supervisor->watch(engineUp);
+    m_history->openArchive();
+    m_history->recorder().telephonyChanged(engineUp);
+    m_telephony->watch(engineUp);
     if (m_placement.applies())
         m_placement.applyTo(*m_mainWindow);
     m_mainWindow->show();
     m_mainWindow->activateWindow();
-    m_mainWindow->statusTimer()->start();
     QTimer::singleShot(kSplashFallbackMs, this, &ConsoleApplication::closeSplash);
 }
 
@@ -382,30 +305,43 @@ void ConsoleApplication::shutdown()
 {
     if (!m_shutdown->hasRun() && m_startup->isFinished()) {
         // Before the engine goes: a call still up is kept as it stood.
-        m_historyRecorder->finishOpenCall();
-        m_shutdown->run();
+        m_history->recorder().finishOpenCall();
+        m_shutdown->run([]() { QCoreApplication::quit(); });
+        return;
     }
+    if (m_shutdown->hasRun() && !m_shutdown->isFinished())
+        return; // the engine is still quitting; the event loop ends when it is gone
     m_trayIcon->hideIcon();
     QCoreApplication::quit();
+}
+
+bool ConsoleApplication::isShutDown() const
+{
+    return m_shutdown->isFinished();
 }
 
 void ConsoleApplication::openAboutBox()
 {
     WindowStyling::setTopmost(m_mainWindow.get(), false);
-    AboutBox box(m_mainWindow.get());
-    box.exec();
+    // Window-modal without a nested event loop: the console goes on serving its stations meanwhile.
+    auto* box = new AboutBox(m_mainWindow.get());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void ConsoleApplication::openConfigDialog()
 {
     WindowStyling::setTopmost(m_mainWindow.get(), false);
-    ConfigDialog dialog(m_record, ConfigFile::configPath(m_programDir), m_mainWindow.get());
-    dialog.exec();
+    if (m_mainWindow->findChild<ConfigDialog*>())
+        return;
+    auto* dialog = new ConfigDialog(m_record, ConfigFile::configPath(m_programDir), m_mainWindow.get());
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
     // Either way: a changed set of active stations is laid out at once.
-    m_mainWindow->layOut();
+    connect(dialog, &QDialog::finished, m_mainWindow.get(), &MainWindow::layOut);
+    dialog->open();
 }
 
 RingPopup* ConsoleApplication::ringPopup() const
 {
-    return m_alert->popup();
+    return m_telephony->alert().popup();
 }

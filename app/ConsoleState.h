@@ -12,7 +12,4 @@ struct ConsoleState
     int restoredForCall = 0;
     /// Station shown in the zoom window, -1 for none.
     int zoomedStation = -1;
-    /// 0 idle, 1 ringing, 2 dialling, 3 connected.
-    int callState = 0;
-    int callStation = 0;
 };

@@ -51,7 +51,6 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
     , m_state(state)
     , m_layout(MainLayoutControls::design())
     , m_snapshotTimer(new QTimer(this))
-    , m_statusTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("QZ Video Console v. 1.06 - Varelia"));
@@ -118,7 +117,6 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
             w->hide();
     }
 
-    m_statusTimer->setInterval(kTimerPeriodMs);
 }
 
 MainWindow::~MainWindow()

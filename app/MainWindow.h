@@ -69,7 +69,6 @@ public:
     QLabel* logo() const { return m_logo; }
 
     QTimer* snapshotTimer() const { return m_snapshotTimer; }
-    QTimer* statusTimer() const { return m_statusTimer; }
 
     /// The layout pass: visibility, command column, grid and tile furniture.
     /// Runs on every resize; call it after the configuration changed.
@@ -106,7 +105,6 @@ private:
     QLabel* m_logo = nullptr;
     MainLayoutControls m_layout;
     QTimer* m_snapshotTimer;
-    QTimer* m_statusTimer;
     std::function<bool()> m_minimizeHandler;
     bool m_activatedOnce = false;
 };

@@ -1,9 +1,7 @@
 #include "ShutdownSequence.h"
 
 #include "ConsoleState.h"
-#include "EngineShell.h"
 #include "Logger.h"
-#include "ShellRunner.h"
 #include "SipEngine.h"
 
 ShutdownSequence::ShutdownSequence(ShutdownContext context)
@@ -11,7 +9,7 @@ ShutdownSequence::ShutdownSequence(ShutdownContext context)
 {
 }
 
-void ShutdownSequence::run()
+void ShutdownSequence::run(std::function<void()> finished)
 {
     if (m_ran)
         return;
@@ -19,16 +17,18 @@ void ShutdownSequence::run()
 
     m_ctx.state.exiting = 1;
     m_ctx.stopPolling();
-    m_ctx.processPendingEvents();
     m_ctx.log.write(QStringLiteral("close"));
-    m_ctx.engine.release();
-    const ShellCommand exit = EngineShell::exitCommand(EngineShell::shellPath(m_ctx.programDir));
-    m_ctx.log.write(m_ctx.shell.run(exit, true, true));
-    m_ctx.stopStartedDaemon();
 
     // Minimised (or in the tray): the placement of an earlier run stays.
     const WindowPlacement placement = m_ctx.windowPlacement();
     if (placement.state != 1)
         placement.save(m_ctx.settings, WindowPlacement::kMainWindowPrefix);
-    m_ctx.closeOtherWindows();
+    // The operator sees the console go at once; the engine's quit goes on behind.
+    m_ctx.closeWindows();
+
+    m_ctx.engine.stop(m_ctx.engineGraceMs, [this, finished = std::move(finished)]() {
+        m_finished = true;
+        if (finished)
+            finished();
+    });
 }

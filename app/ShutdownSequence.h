@@ -8,7 +8,6 @@
 
 class Logger;
 class SettingsStore;
-class ShellRunner;
 class SipEngine;
 struct ConsoleState;
 
@@ -19,33 +18,33 @@ struct ShutdownContext
     ConsoleState& state;
     Logger& log;
     SipEngine& engine;
-    ShellRunner& shell;
     SettingsStore& settings;
-    QString programDir;
-    /// Stops the snapshot timer and the pass under way.
+    /// Stops the snapshot timer and the pass under way, the engine's status poll and its supervisor.
     std::function<void()> stopPolling;
-    /// One pass over the events already queued (a due status poll among them).
-    std::function<void()> processPendingEvents;
-    /// Stops the engine daemon the console started, if it still runs after
-    /// the shell's exit command.
-    std::function<void()> stopStartedDaemon;
     /// The main window's placement now.
     std::function<WindowPlacement()> windowPlacement;
-    /// Closes the zoom window (saving its placement), the splash and the popup.
-    std::function<void()> closeOtherWindows;
+    /// Closes the zoom window (saving its placement), the splash, the popup and the main window.
+    std::function<void()> closeWindows;
+    /// How long the engine may take to quit before it is killed.
+    int engineGraceMs = 3000;
 };
 
-/// The console's shutdown: polling stopped, engine released and told to exit,
-/// the main window's placement saved. Runs once; later calls do nothing.
+/// The console's shutdown: polling stopped, the main window's placement saved,
+/// the windows closed, then the engine told to quit (and killed if it does
+/// not within the grace period). Nothing waits: finished runs once the engine
+/// is gone. Runs once; later calls do nothing.
 class ShutdownSequence
 {
 public:
     explicit ShutdownSequence(ShutdownContext context);
 
-    void run();
+    void run(std::function<void()> finished);
     bool hasRun() const { return m_ran; }
+    /// True once the engine is gone and finished has run.
+    bool isFinished() const { return m_finished; }
 
 private:
     ShutdownContext m_ctx;
     bool m_ran = false;
+    bool m_finished = false;
 };

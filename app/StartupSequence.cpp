@@ -66,7 +66,6 @@ void StartupSequence::finish(bool engineUp)
     m_host.applyPlacement(WindowPlacement::load(m_ctx.settings, WindowPlacement::kMainWindowPrefix));
     m_ctx.state.zoomedStation = -1;
     m_ctx.record.active[0] = 1; // in memory only: station 0 is always shown
-    m_ctx.state.callState = 0;
     if (m_ctx.makeScratchDirectory)
         m_ctx.makeScratchDirectory();
     m_finished = true;

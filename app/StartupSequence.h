@@ -48,7 +48,7 @@ struct StartupContext
     /// Starts the engine and waits for it (then registers with the SIP server).
     EngineBringUp& bringUp;
     const SettingsStore& settings;
-    /// The executable's own directory: qzp.cfg and lp/linphonecsh live there.
+    /// The executable's own directory: qzp.cfg lives there.
     QString programDir;
     /// False when another instance of the console already runs.
     std::function<bool()> acquireInstance;

@@ -51,17 +51,16 @@ QString HistoryRecorder::callerAddress(const QString& status)
     return status.mid(start, end - start);
 }
 
-void HistoryRecorder::callStateChanged(int fromState, int toState, int station, const QString& status)
+void HistoryRecorder::callStateChanged(const CallTransition& t)
 {
-    Q_UNUSED(fromState);
-    switch (toState) {
-    case CallStateMachine::kIncoming: {
+    const int station = t.station;
+    const QString& status = t.peer;
+    switch (t.to) {
+    case CallState::Incoming:
         finishCall(std::nullopt);
-        const auto matched = CallStateMachine::matchCallingStation(status, m_record);
-        startCall(HistoryKind::IncomingCall, HistoryOutcome::Ringing, matched ? station : -1, status);
+        startCall(HistoryKind::IncomingCall, HistoryOutcome::Ringing, t.stationKnown ? station : -1, status);
         break;
-    }
-    case CallStateMachine::kOutgoing:
+    case CallState::Outgoing:
         // "ringing" after "dialing" is the same call.
         if (m_call && m_call->event.kind == HistoryKind::OutgoingCall && m_call->event.station == station
             && m_call->answeredMs == 0)
@@ -69,7 +68,7 @@ void HistoryRecorder::callStateChanged(int fromState, int toState, int station, 
         finishCall(std::nullopt);
         startCall(HistoryKind::OutgoingCall, HistoryOutcome::Calling, station, status);
         break;
-    case CallStateMachine::kInCall:
+    case CallState::InCall:
         // A call answered before its ring was seen is kept as an incoming call.
         if (!m_call)
             startCall(HistoryKind::IncomingCall, HistoryOutcome::InCall, station, status);
@@ -80,10 +79,10 @@ void HistoryRecorder::callStateChanged(int fromState, int toState, int station, 
         m_archive.update(m_call->event);
         takePicture(m_call->event, 1);
         break;
-    case CallStateMachine::kIdle:
+    case CallState::Idle:
+        if (m_call && t.cause == CallCause::Rejected && m_call->answeredMs == 0)
+            m_call->rejected = true;
         finishCall(std::nullopt);
-        break;
-    default:
         break;
     }
 }
@@ -122,12 +121,6 @@ void HistoryRecorder::finishCall(std::optional<HistoryOutcome> outcome)
         setMissed(m_missed + 1);
     }
     m_call.reset();
-}
-
-void HistoryRecorder::callRejected()
-{
-    if (m_call && m_call->event.kind == HistoryKind::IncomingCall && m_call->answeredMs == 0)
-        m_call->rejected = true;
 }
 
 void HistoryRecorder::finishOpenCall()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "CallState.h"
 #include "HistoryEvent.h"
 
 #include <QByteArray>
@@ -14,7 +15,7 @@
 class HistoryArchive;
 struct ConfigRecord;
 
-/// Turns what the console sees (call-state moves, the popup's reject, door
+/// Turns what the console sees (the call's moves, door
 /// calls, relay commands, the engine's fate, camera frames) into history
 /// events with their pictures, and counts the calls missed since the
 /// operator last looked. Decides only; the archive stores. GUI thread only.
@@ -35,11 +36,8 @@ public:
     HistoryRecorder(HistoryArchive& archive, const ConfigRecord& record, Clock clock = {},
                     QObject* parent = nullptr);
 
-    /// The call state moved (0 idle, 1 incoming, 2 outgoing, 3 in call);
-    /// status is the engine's text that moved it.
-    void callStateChanged(int fromState, int toState, int station, const QString& status);
-    /// The operator refused the ringing call.
-    void callRejected();
+    /// The call moved; a ringing call that ends refused by the operator is "rejected", otherwise missed.
+    void callStateChanged(const CallTransition& transition);
     void doorCallAnnounced(int station);
     void doorCallEnded(int station);
     /// A relay command ("1.." lock, "2.." light) reached the station, or did not.
@@ -59,7 +57,7 @@ public:
     /// The operator opened the history: the count starts again from zero.
     void historyOpened();
 
-    /// The caller's address in an engine status text: "sip:" up to '>',
+    /// The caller's address in an engine text: "sip:" up to '>',
     /// a quote or white space; empty when there is none.
     static QString callerAddress(const QString& status);
 

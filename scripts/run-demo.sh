@@ -51,9 +51,8 @@ fi
 
 # The demo's own program directory: never the operator's qzp.cfg.
 demo=$build/demo
-mkdir -p "$demo/lp"
+mkdir -p "$demo"
 cp -f "$build/bin/qzconsole" "$demo/qzconsole"
-ln -sfn "$(readlink -f "$build/bin/lp/linphonecsh")" "$demo/lp/linphonecsh"
 [ -f "$build/bin/ring.wav" ] && cp -f "$build/bin/ring.wav" "$demo/ring.wav"
 
 cfg_args=()

@@ -26,7 +26,7 @@ CallNotifications::~CallNotifications() = default;
 
 void CallNotifications::onDataArrived(int station, const QByteArray& data)
 {
-    if (station < 0 || station >= kStations)
+    if (station < 0 || station >= ConfigRecord::kStations)
         return;
     // Both steps look at the same arrival, the call step first.
     if (data.contains("CALL"))
@@ -63,7 +63,7 @@ void CallNotifications::endStep(int station)
 
 void CallNotifications::onSocketError(int station)
 {
-    if (station < 0 || station >= kStations)
+    if (station < 0 || station >= ConfigRecord::kStations)
         return;
     m_sockets.socket(station)->close();
 }
@@ -84,9 +84,9 @@ void CallNotifications::reopenSockets(std::function<void()> done)
 
 void CallNotifications::reopenNext()
 {
-    while (m_reopenNext < kStations && m_record.active[m_reopenNext] == 0)
+    while (m_reopenNext < ConfigRecord::kStations && m_record.active[m_reopenNext] == 0)
         ++m_reopenNext;
-    if (m_reopenNext >= kStations) {
+    if (m_reopenNext >= ConfigRecord::kStations) {
         m_reopening = false;
         if (auto done = std::move(m_reopenDone)) {
             m_reopenDone = nullptr;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConfigRecord.h"
+
 #include <QByteArray>
 #include <QObject>
 
@@ -10,7 +12,6 @@ class CallSockets;
 class ConsoleWindow;
 class Logger;
 class Scheduler;
-struct ConfigRecord;
 
 /// The stations' door-call announcements on their notification sockets
 /// (onDataArrived, onSocketError) and the periodic reopen of those
@@ -27,7 +28,6 @@ class CallNotifications : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kStations = 16;
     /// Pause between closing and reconnecting a station's socket at a reopen.
     static constexpr int kReopenWaitMs = 110;
 
@@ -69,7 +69,7 @@ private:
     ConsoleWindow& m_window;
     Logger& m_log;
     Scheduler& m_scheduler;
-    std::array<int, kStations> m_calling{};
+    std::array<int, ConfigRecord::kStations> m_calling{};
 
     bool m_reopening = false;
     int m_reopenNext = 0;

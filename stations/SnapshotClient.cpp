@@ -13,8 +13,8 @@ SnapshotClient::SnapshotClient(Logger& log, QObject* parent)
     m_delivery.setSingleShot(true);
     m_delivery.setInterval(kDeliveryBatchMs);
     connect(&m_delivery, &QTimer::timeout, this, [this]() {
-        for (auto& [picture, done] : std::exchange(m_decoded, {}))
-            done(picture);
+        for (auto& [picture, jpeg, done] : std::exchange(m_decoded, {}))
+            done(picture, jpeg);
     });
 }
 
@@ -61,6 +61,11 @@ void SnapshotClient::cancel(const QString& url)
 
 void SnapshotClient::fetchPicture(const QString& url, const QSize& displaySize, PictureCallback done)
 {
+    fetchFrame(url, displaySize, [done = std::move(done)](const QImage& picture, const QByteArray&) { done(picture); });
+}
+
+void SnapshotClient::fetchFrame(const QString& url, const QSize& displaySize, FrameCallback done)
+{
     clientFor(url)->get(url, kTimeoutMs, kMaxBodyBytes, [this, url, displaySize, done = std::move(done)](
                                                              const HttpResult& result) {
         if (result.transportError) {
@@ -68,22 +73,20 @@ void SnapshotClient::fetchPicture(const QString& url, const QSize& displaySize, 
                         + result.errorText);
             // Only this camera's connections are dropped: the others' fetches go on.
             cancel(url);
-            done(QImage());
+            done(QImage(), QByteArray());
             return;
         }
         // An error page or a body that is no picture only counts as a failed fetch.
         if (!result.ok) {
-            done(QImage());
+            done(QImage(), QByteArray());
             return;
         }
-        m_decoders.start([this, url, body = result.body, displaySize, done]() {
+        m_decoders.start([this, body = result.body, displaySize, done]() {
             const QImage picture = PictureDecoder::decode(body, displaySize);
             QMetaObject::invokeMethod(
                 this,
-                [this, url, body, picture, done]() {
-                    if (!picture.isNull())
-                        emit pictureReceived(url, body);
-                    m_decoded.emplace_back(picture, done);
+                [this, body, picture, done]() {
+                    m_decoded.push_back({picture, picture.isNull() ? QByteArray() : body, done});
                     if (!m_delivery.isActive())
                         m_delivery.start();
                 },

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHash>
 #include <QImage>
 #include <QObject>
@@ -47,14 +48,16 @@ public:
     void cancel(const QString& url);
 
     using PictureCallback = std::function<void(const QImage&)>;
+    /// The picture as for PictureCallback, and the body it was decoded from
+    /// as the camera sent it (empty when the picture is null).
+    using FrameCallback = std::function<void(const QImage& picture, const QByteArray& jpeg)>;
 
     /// Fetches url and calls done with the picture (null on any failure),
     /// decoded no larger than needed for displaySize (invalid: full size).
     void fetchPicture(const QString& url, const QSize& displaySize, PictureCallback done);
-
-signals:
-    /// A fetch from url brought a picture that decodes; jpeg is the body as the camera sent it.
-    void pictureReceived(const QString& url, const QByteArray& jpeg);
+    /// The same for a caller that also keeps the camera's bytes: the caller
+    /// knows which station it asked, so the bytes need no lookup by URL.
+    void fetchFrame(const QString& url, const QSize& displaySize, FrameCallback done);
 
 private:
     /// One HTTP client per camera, so one camera's failure or cancel touches no other's fetch.
@@ -67,6 +70,12 @@ private:
     QThreadPool m_decoders;
     /// Decoded pictures wait a moment for the others of their tick, so the
     /// window paints them in one go rather than one paint each.
-    std::vector<std::pair<QImage, PictureCallback>> m_decoded;
+    struct Decoded
+    {
+        QImage picture;
+        QByteArray jpeg;
+        FrameCallback done;
+    };
+    std::vector<Decoded> m_decoded;
     QTimer m_delivery;
 };

@@ -30,7 +30,7 @@ void SnapshotPoller::tick()
     if (m_stopped)
         return;
     ++m_tickCount;
-    for (int station = 0; station < kStations; ++station) {
+    for (int station = 0; station < ConfigRecord::kStations; ++station) {
         if (m_record.active[station] == 0)
             continue;
         if (m_stations[station].fetching)
@@ -69,14 +69,17 @@ void SnapshotPoller::fetch(int station)
     const quint64 fetch = ++s.fetch;
     QPointer<SnapshotPoller> self(this);
     m_scheduler.singleShot(kFetchDeadlineMs, this, [this, station, fetch]() { abandon(station, fetch); });
-    m_client.fetchPicture(s.url, decodeSizeFor(station), [self, station, fetch](const QImage& picture) {
-        if (self)
-            self->fetchEnded(station, fetch, picture);
-    });
+    m_client.fetchFrame(s.url, decodeSizeFor(station),
+                        [self, station, fetch](const QImage& picture, const QByteArray& jpeg) {
+                            if (self)
+                                self->fetchEnded(station, fetch, picture, jpeg);
+                        });
 }
 
-void SnapshotPoller::fetchEnded(int station, quint64 fetch, const QImage& picture)
+void SnapshotPoller::fetchEnded(int station, quint64 fetch, const QImage& picture, const QByteArray& jpeg)
 {
+    if (!picture.isNull())
+        guarded([&]() { emit frameReceived(station, jpeg); });
     // A late answer to a fetch the deadline already gave up on is dropped.
     if (!m_stations[station].fetching || m_stations[station].fetch != fetch)
         return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConfigRecord.h"
 #include "SnapshotClient.h"
 
 #include <QElapsedTimer>
@@ -14,7 +15,6 @@ class ConsoleWindow;
 class Logger;
 class Scheduler;
 class ZoomFeed;
-struct ConfigRecord;
 
 /// The snapshot polling. Every tick of the snapshot timer starts a fetch for
 /// each active station that has none under way; the fetches run side by side,
@@ -31,7 +31,6 @@ class SnapshotPoller : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kStations = 16;
     /// Ticks between two reopens of the call-notification sockets.
     static constexpr int kPassesPerReopen = 120;
     /// Consecutive failures a tile rides out with its last picture.
@@ -79,6 +78,10 @@ signals:
     void fetchesEnded();
     /// The fetch of station ended: with a picture shown (ok) or as a failure.
     void stationPolled(int station, bool ok);
+    /// A fetch of station brought a picture that decodes; jpeg is the body as the camera sent it. Emitted
+    /// before the picture reaches the tile, and also for a late answer the poller no longer waits for:
+    /// it is still that station's frame.
+    void frameReceived(int station, const QByteArray& jpeg);
 
 private:
     struct Station
@@ -90,7 +93,7 @@ private:
     };
 
     void fetch(int station);
-    void fetchEnded(int station, quint64 fetch, const QImage& picture);
+    void fetchEnded(int station, quint64 fetch, const QImage& picture, const QByteArray& jpeg);
     void abandon(int station, quint64 fetch);
     void endFetch(int station);
     void showResult(int station, const QImage& picture);
@@ -106,7 +109,7 @@ private:
     quint16 m_cameraPort;
     ZoomFeed* m_zoom = nullptr;
     SocketReopen m_reopen;
-    std::array<Station, kStations> m_stations{};
+    std::array<Station, ConfigRecord::kStations> m_stations{};
     int m_inFlight = 0;
     int m_tickCounter = 0;
     qint64 m_tickCount = 0;

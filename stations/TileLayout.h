@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConfigRecord.h"
+
 #include <QString>
 
 #include <array>
@@ -32,7 +34,7 @@ struct TileControls
 /// outside the current grid keeps where an earlier pass or the design put it.
 struct MainLayoutControls
 {
-    static constexpr int kStations = 16;
+    static constexpr int kStations = ConfigRecord::kStations;
 
     std::array<TileControls, kStations> tiles;
     std::array<TwipRect, 4> commandButtons; ///< about, settings, microphone, history

@@ -1,20 +1,21 @@
 #include "CallControl.h"
 
-#include "CallStateMachine.h"
+#include "CallSession.h"
 #include "ConfigRecord.h"
 #include "ConsoleWindow.h"
 #include "Logger.h"
 #include "RingAlert.h"
 #include "SipEngine.h"
 
-CallControl::CallControl(SipEngine& engine, Logger& logger, const ConfigRecord& record, const int& callState,
-                         int& callStation, ConsoleWindow& window, RingAlert& alert, QObject* parent)
+#include <QPointer>
+
+CallControl::CallControl(SipEngine& engine, Logger& logger, const ConfigRecord& record, CallSession& session,
+                         ConsoleWindow& window, RingAlert& alert, QObject* parent)
     : QObject(parent)
     , m_engine(engine)
     , m_logger(logger)
     , m_record(record)
-    , m_callState(callState)
-    , m_callStation(callStation)
+    , m_session(session)
     , m_window(window)
     , m_alert(alert)
 {
@@ -42,19 +43,45 @@ void CallControl::onTelephoneButton(int station)
 {
     if (station < 0 || station >= CallStateMachine::kStations)
         return;
-    // Read once, so exactly one branch runs even if an engine call ever lets a status tick move the state.
-    const int state = m_callState;
-    if (state == CallStateMachine::kIdle) {
-        m_callStation = station;
-        m_logger.write(replyText(m_engine.dial(dialAddress(m_record, station))));
-    } else if (state == CallStateMachine::kIncoming) {
+    switch (m_session.state()) {
+    case CallState::Idle: {
+        // A double click must not place two calls: the first is still on its way to the engine.
+        if (m_dialOut)
+            return;
+        m_dialOut = true;
+        m_session.noteDialled(station);
+        QPointer<CallControl> self(this);
+        m_engine.dial(dialAddress(m_record, station), [self](const EngineReply& reply) {
+            if (!self)
+                return;
+            self->m_dialOut = false;
+            self->m_logger.write(replyText(reply.text));
+        });
+        break;
+    }
+    case CallState::Incoming:
         m_engine.answer();
         m_logger.write(QStringLiteral("incoming"));
         m_alert.unloadPopup();
-    } else if (state == CallStateMachine::kOutgoing || state == CallStateMachine::kInCall) {
+        break;
+    case CallState::Outgoing:
+    case CallState::InCall:
         m_logger.write(QStringLiteral("hungup"));
+        m_session.noteHungUp();
         m_engine.hangUp();
+        break;
     }
+}
+
+void CallControl::answerFromPopup()
+{
+    m_engine.answer();
+}
+
+void CallControl::rejectFromPopup()
+{
+    m_session.noteRejected();
+    m_engine.hangUp();
 }
 
 void CallControl::toggleMute()

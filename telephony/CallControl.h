@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class CallSession;
 class ConsoleWindow;
 class Logger;
 class RingAlert;
@@ -11,21 +12,25 @@ struct ConfigRecord;
 
 /// The operator's call buttons: a station's telephone button (tile or zoom
 /// window) places, answers or ends a call; the microphone button mutes and
-/// unmutes. They only ask the engine; the call state follows at the next
-/// status tick (CallStatusMonitor).
+/// unmutes; the popup's buttons answer and refuse. They ask the engine and tell
+/// the call session what the operator did; the call moves when the engine
+/// reports it (CallSession).
 class CallControl : public QObject
 {
     Q_OBJECT
 public:
-    /// Every reference must outlive the object. callState is only read;
-    /// callStation is set when the operator dials.
-    CallControl(SipEngine& engine, Logger& logger, const ConfigRecord& record, const int& callState,
-                int& callStation, ConsoleWindow& window, RingAlert& alert, QObject* parent = nullptr);
+    /// Every reference must outlive the object.
+    CallControl(SipEngine& engine, Logger& logger, const ConfigRecord& record, CallSession& session,
+                ConsoleWindow& window, RingAlert& alert, QObject* parent = nullptr);
 
     /// The telephone button of station (0..15). Idle: dials the station and
-    /// logs the engine's reply; ringing: answers, logs "incoming" and unloads
-    /// the popup; dialling or in a call: logs "hungup" and hangs up.
+    /// logs the engine's reply (a second press while that dial is out does
+    /// nothing); ringing: answers, logs "incoming" and unloads the popup;
+    /// dialling or in a call: logs "hungup" and hangs up.
     void onTelephoneButton(int station);
+    /// The popup's buttons: the engine answers or refuses the ringing call.
+    void answerFromPopup();
+    void rejectFromPopup();
 
     /// The microphone button: takes the main window out of the always-on-top
     /// band (as every command button does), then mutes or unmutes.
@@ -42,8 +47,8 @@ private:
     SipEngine& m_engine;
     Logger& m_logger;
     const ConfigRecord& m_record;
-    const int& m_callState;
-    int& m_callStation;
+    CallSession& m_session;
     ConsoleWindow& m_window;
     RingAlert& m_alert;
+    bool m_dialOut = false;
 };

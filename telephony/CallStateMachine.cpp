@@ -1,6 +1,7 @@
 #include "CallStateMachine.h"
 
 #include "ConfigRecord.h"
+#include "EngineOutputReader.h"
 
 namespace {
 
@@ -11,58 +12,181 @@ bool contains(QStringView text, QLatin1String word)
 
 } // namespace
 
-std::optional<CallTransition> CallStateMachine::tryStep(CallStep step, QStringView status, int callState,
-                                                        int callStation, const ConfigRecord& stations)
+void CallStateMachine::dialled(int station)
 {
-    CallTransition t{step, callState, callState, callStation};
-    switch (step) {
-    case CallStep::Ended:
-        if (callState == kIdle || !contains(status, QLatin1String("offhook")))
-            return std::nullopt;
-        t.toState = kIdle;
-        return t;
-    case CallStep::Incoming:
-        if (callState == kIncoming || !contains(status, QLatin1String("Incoming call")))
-            return std::nullopt;
-        t.toState = kIncoming;
-        t.station = findCallingStation(status, stations);
-        return t;
-    case CallStep::Connected:
-        if (callState == kInCall
-            || !(contains(status, QLatin1String("Call out")) || contains(status, QLatin1String("answered"))))
-            return std::nullopt;
-        t.toState = kInCall;
-        return t;
-    case CallStep::Outgoing:
-        if (callState == kOutgoing
-            || !(contains(status, QLatin1String("ringing")) || contains(status, QLatin1String("dialing"))))
-            return std::nullopt;
-        t.toState = kOutgoing;
-        return t;
-    }
-    return std::nullopt;
+    if (station >= 0 && station < kStations)
+        m_station = station;
 }
 
-QList<CallTransition> CallStateMachine::tick(QStringView status, int callState, int callStation,
-                                             const ConfigRecord& stations)
+void CallStateMachine::hungUpHere()
 {
-    QList<CallTransition> fired;
-    for (CallStep step : kStepOrder) {
-        if (auto t = tryStep(step, status, callState, callStation, stations)) {
-            fired.append(*t);
-            callState = t->toState;
-            callStation = t->station;
+    m_hungUpHere = true;
+}
+
+void CallStateMachine::rejectedHere()
+{
+    m_rejectedHere = true;
+}
+
+CallTransition CallStateMachine::moveTo(CallState to, CallCause cause, const QString& peer)
+{
+    CallTransition t{m_state, to, m_station, cause, peer, true};
+    m_state = to;
+    return t;
+}
+
+CallTransition CallStateMachine::ring(int callId, const QString& peer, const ConfigRecord& stations)
+{
+    forgetCall();
+    const std::optional<int> match = matchCallingStation(peer, stations);
+    m_station = match.value_or(0);
+    m_callId = callId;
+    CallTransition t = moveTo(CallState::Incoming, CallCause::None, peer);
+    t.stationKnown = match.has_value();
+    return t;
+}
+
+void CallStateMachine::forgetCall()
+{
+    m_callId = 0;
+    m_hungUpHere = false;
+    m_rejectedHere = false;
+}
+
+QList<CallTransition> CallStateMachine::onEvent(const EngineEvent& event, const ConfigRecord& stations)
+{
+    using Kind = EngineEvent::Kind;
+    // An event settles what the engine does: a disagreement a poll saw before it is old news.
+    m_statusTarget.reset();
+    const bool current = m_state != CallState::Idle && (m_callId == event.callId || m_callId == 0);
+    QList<CallTransition> moves;
+    switch (event.kind) {
+    case Kind::IncomingCall:
+        if (m_state == CallState::Idle)
+            moves.append(ring(event.callId, event.peer, stations));
+        else if (event.callId != m_callId)
+            m_waiting = std::make_pair(event.callId, event.peer);
+        break;
+    case Kind::OutgoingStarted:
+        if (m_state == CallState::Idle) {
+            forgetCall();
+            m_callId = event.callId;
+            moves.append(moveTo(CallState::Outgoing, CallCause::None, event.peer));
+        } else if (current) {
+            m_callId = event.callId;
         }
+        break;
+    case Kind::Connected:
+        if (m_state == CallState::Idle) {
+            // Answered before its ring was seen (an engine that was already running).
+            forgetCall();
+            m_callId = event.callId;
+            moves.append(moveTo(CallState::InCall, CallCause::None, event.peer));
+        } else if (current && m_state != CallState::InCall) {
+            m_callId = event.callId;
+            const CallCause cause =
+                m_state == CallState::Incoming ? CallCause::AnsweredHere : CallCause::PeerAnswered;
+            moves.append(moveTo(CallState::InCall, cause, event.peer));
+        }
+        break;
+    case Kind::Ended:
+    case Kind::Error: {
+        if (m_waiting && m_waiting->first == event.callId) {
+            m_waiting.reset();
+            break;
+        }
+        if (!current)
+            break;
+        const bool operatorEnded = m_hungUpHere || m_rejectedHere;
+        const CallCause cause = event.kind == Kind::Error && !operatorEnded
+                                    ? CallCause::Failed
+                                    : endCause(m_state, event.reason, m_hungUpHere, m_rejectedHere);
+        moves.append(moveTo(CallState::Idle, cause, event.peer));
+        forgetCall();
+        if (const auto waiting = std::exchange(m_waiting, std::nullopt))
+            moves.append(ring(waiting->first, waiting->second, stations));
+        break;
     }
-    return fired;
+    }
+    return moves;
 }
 
-int CallStateMachine::findCallingStation(QStringView status, const ConfigRecord& stations)
+QList<CallTransition> CallStateMachine::onStatus(QStringView status, bool freshSinceSent, const ConfigRecord& stations)
 {
-    return matchCallingStation(status, stations).value_or(0);
+    QList<CallTransition> steps = freshSinceSent ? statusSteps(status, m_state, m_station, stations)
+                                                 : QList<CallTransition>();
+    if (steps.isEmpty()) {
+        m_statusTarget.reset();
+        return {};
+    }
+    const CallState target = steps.constLast().to;
+    if (m_statusTarget != target) {
+        m_statusTarget = target;
+        return {};
+    }
+    m_statusTarget.reset();
+    for (CallTransition& t : steps) {
+        switch (t.to) {
+        case CallState::Idle:
+            t.cause = endCause(t.from, {}, m_hungUpHere, m_rejectedHere);
+            forgetCall();
+            m_waiting.reset();
+            break;
+        case CallState::Incoming:
+            forgetCall();
+            m_station = t.station;
+            break;
+        case CallState::InCall:
+            t.cause = t.from == CallState::Incoming ? CallCause::AnsweredHere : CallCause::PeerAnswered;
+            break;
+        case CallState::Outgoing:
+            break;
+        }
+        m_state = t.to;
+    }
+    return steps;
 }
 
-std::optional<int> CallStateMachine::matchCallingStation(QStringView status, const ConfigRecord& stations)
+std::optional<CallTransition> CallStateMachine::engineLost()
+{
+    m_statusTarget.reset();
+    m_waiting.reset();
+    if (m_state == CallState::Idle)
+        return std::nullopt;
+    const CallTransition t = moveTo(CallState::Idle, CallCause::EngineLost);
+    forgetCall();
+    return t;
+}
+
+QList<CallTransition> CallStateMachine::statusSteps(QStringView status, CallState state, int station,
+                                                    const ConfigRecord& stations)
+{
+    QList<CallTransition> steps;
+    const auto step = [&](CallState to) {
+        CallTransition t{state, to, station, CallCause::None, status.toString(), true};
+        steps.append(t);
+        state = to;
+        return &steps.last();
+    };
+    if (state != CallState::Idle && contains(status, QLatin1String("offhook")))
+        step(CallState::Idle);
+    if (state != CallState::Incoming && contains(status, QLatin1String("Incoming call"))) {
+        const std::optional<int> match = matchCallingStation(status, stations);
+        station = match.value_or(0);
+        CallTransition* t = step(CallState::Incoming);
+        t->station = station;
+        t->stationKnown = match.has_value();
+    }
+    if (state != CallState::InCall
+        && (contains(status, QLatin1String("Call out")) || contains(status, QLatin1String("answered"))))
+        step(CallState::InCall);
+    if (state != CallState::Outgoing
+        && (contains(status, QLatin1String("ringing")) || contains(status, QLatin1String("dialing"))))
+        step(CallState::Outgoing);
+    return steps;
+}
+
+std::optional<int> CallStateMachine::matchCallingStation(QStringView text, const ConfigRecord& stations)
 {
     std::optional<int> found;
     for (int i = 0; i < kStations; ++i) {
@@ -70,22 +194,22 @@ std::optional<int> CallStateMachine::matchCallingStation(QStringView status, con
         if (stations.active[std::size_t(i)] == 0 || extension.isEmpty())
             continue;
         // Plain containment on purpose: "sip:10" also matches "sip:101", and the later station wins.
-        if (status.contains(QString(QLatin1String("sip:") + extension), Qt::CaseSensitive))
+        if (text.contains(QString(QLatin1String("sip:") + extension), Qt::CaseSensitive))
             found = i;
     }
     return found;
 }
 
-QString CallStateMachine::telImageKey(int callState)
+CallCause CallStateMachine::endCause(CallState from, QStringView reason, bool hungUpHere, bool rejectedHere)
 {
-    switch (callState) {
-    case kIncoming:
-        return QStringLiteral("tel_v");
-    case kOutgoing:
-        return QStringLiteral("tel_b");
-    case kInCall:
-        return QStringLiteral("tel_r");
-    default:
-        return QStringLiteral("tel_n");
+    if (from == CallState::Incoming) {
+        if (rejectedHere || reason == QLatin1String("Call declined"))
+            return CallCause::Rejected;
+        // A CANCEL that says "Call completed elsewhere" ends without an error; a caller who gives up leaves
+        // "Not answered".
+        if (reason == QLatin1String("No error"))
+            return CallCause::TakenElsewhere;
+        return CallCause::EndedByPeer;
     }
+    return hungUpHere ? CallCause::HungUpHere : CallCause::EndedByPeer;
 }

@@ -1,21 +1,18 @@
 #include "EngineBringUp.h"
 
 #include "ConfigRecord.h"
-#include "EngineShell.h"
 #include "Logger.h"
 #include "Scheduler.h"
-#include "ShellRunner.h"
-#include "SipEngine.h"
 
-EngineBringUp::EngineBringUp(SipEngine& engine, ShellRunner& shell, Logger& log, Scheduler& scheduler,
-                             const ConfigRecord& record, QString programDir, QObject* parent)
+#include <QPointer>
+
+EngineBringUp::EngineBringUp(SipEngine& engine, Logger& log, Scheduler& scheduler, const ConfigRecord& record,
+                             QObject* parent)
     : QObject(parent)
     , m_engine(engine)
-    , m_shell(shell)
     , m_log(log)
     , m_scheduler(scheduler)
     , m_record(record)
-    , m_programDir(std::move(programDir))
 {
 }
 
@@ -54,11 +51,23 @@ void EngineBringUp::later(int delayMs, void (EngineBringUp::*step)())
     });
 }
 
+EngineReplyHandler EngineBringUp::whileRunning(std::function<void(const EngineReply&)> fn)
+{
+    return [self = QPointer<EngineBringUp>(this), run = m_run, fn = std::move(fn)](const EngineReply& reply) {
+        if (self && run == self->m_run && self->m_running)
+            fn(reply);
+    };
+}
+
 void EngineBringUp::tryCodec()
 {
     ++m_attempt;
-    const QString reply = m_engine.disableCodec(0);
-    m_up = reply.contains(QLatin1String("disabled"));
+    m_engine.disableCodec(0, whileRunning([this](const EngineReply& reply) { codecReplied(reply); }));
+}
+
+void EngineBringUp::codecReplied(const EngineReply& reply)
+{
+    m_up = reply.text.contains(QLatin1String("disabled"));
     if (!m_up && m_attempt < m_pace.attempts) {
         later(m_pace.retryWaitMs, &EngineBringUp::tryCodec);
         return;
@@ -68,28 +77,46 @@ void EngineBringUp::tryCodec()
         finish();
         return;
     }
-    m_log.write(reply);
+    m_log.write(reply.text);
     later(m_pace.pauseMs, &EngineBringUp::otherCodecs);
 }
 
 void EngineBringUp::otherCodecs()
 {
-    m_log.write(m_engine.disableCodec(1));
-    later(m_pace.pauseMs, &EngineBringUp::lastCodec);
+    m_engine.disableCodec(1, whileRunning([this](const EngineReply& reply) {
+        m_log.write(reply.text);
+        later(m_pace.pauseMs, &EngineBringUp::lastCodec);
+    }));
 }
 
 void EngineBringUp::lastCodec()
 {
-    m_log.write(m_engine.disableCodec(2));
-    if (m_record.useSipServer != 0) {
-        const ConfigRecord& r = m_record;
-        // The password stays out of the log; the command itself gets it in full.
-        m_log.write(EngineShell::registerArgumentText(r.serverAddress, r.userId, r.password, true));
-        const ShellCommand command = EngineShell::registerCommand(EngineShell::shellPath(m_programDir),
-                                                                  r.serverAddress, r.userId, r.password);
-        m_log.write(m_shell.run(command, true, false));
+    m_engine.disableCodec(2, whileRunning([this](const EngineReply& reply) {
+        m_log.write(reply.text);
+        registerWithServer();
+    }));
+}
+
+void EngineBringUp::registerWithServer()
+{
+    if (m_record.useSipServer == 0) {
+        finish();
+        return;
     }
-    finish();
+    const ConfigRecord& r = m_record;
+    // The password stays out of the log; the engine gets it over its socket, never on a command line.
+    m_log.write(registrationLogText(r.serverAddress, r.userId));
+    m_engine.registerAt(r.serverAddress, r.userId, r.password, whileRunning([this](const EngineReply& reply) {
+        if (!reply.text.isEmpty())
+            m_log.write(reply.text);
+        finish();
+    }));
+}
+
+QString EngineBringUp::registrationLogText(const QString& server, const QString& user)
+{
+    return QStringLiteral("--host ") + server + QStringLiteral(" --username ") + user
+           + QStringLiteral(" --password ******");
 }
 
 void EngineBringUp::finish()

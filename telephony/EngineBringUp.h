@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SipEngine.h"
+
 #include <QObject>
 #include <QString>
 
@@ -7,15 +9,15 @@
 
 class Logger;
 class Scheduler;
-class ShellRunner;
 class SipEngine;
 struct ConfigRecord;
 
 /// Brings the SIP engine up the way the console starts it: "init" and the
 /// engine start, a wait, "codec disable 0" until the engine answers
-/// "disabled", codecs 1 and 2, then registration through the engine shell
-/// when a SIP server is configured (the password masked in the log). Every
-/// reply is logged as it comes. The waits are timers: the GUI stays served.
+/// "disabled", codecs 1 and 2, then registration with the SIP server over
+/// the engine's socket when one is configured (the password masked in the
+/// log, on no command line). Every reply is logged as it comes. Nothing
+/// waits: the waits are timers and the replies come back to handlers.
 class EngineBringUp : public QObject
 {
     Q_OBJECT
@@ -36,8 +38,8 @@ public:
     static constexpr Pace kRestartPace{250, 250, 40, 100, false};
 
     /// Every reference must outlive the object; record is read when registering.
-    EngineBringUp(SipEngine& engine, ShellRunner& shell, Logger& log, Scheduler& scheduler,
-                  const ConfigRecord& record, QString programDir, QObject* parent = nullptr);
+    EngineBringUp(SipEngine& engine, Logger& log, Scheduler& scheduler, const ConfigRecord& record,
+                  QObject* parent = nullptr);
 
     /// Runs the steps, then done(up): up when the engine answered "disabled".
     /// A missing engine program ends at once (done(false), nothing logged).
@@ -49,19 +51,24 @@ public:
     /// Codec requests of the last run.
     int codecAttempts() const { return m_attempt; }
 
+    /// The registration as the log shows it: "--host SERVER --username USER --password ******".
+    static QString registrationLogText(const QString& server, const QString& user);
+
 private:
     void later(int delayMs, void (EngineBringUp::*step)());
+    /// Runs fn with the reply unless the run was cancelled or replaced meanwhile.
+    EngineReplyHandler whileRunning(std::function<void(const EngineReply&)> fn);
     void tryCodec();
+    void codecReplied(const EngineReply& reply);
     void otherCodecs();
     void lastCodec();
+    void registerWithServer();
     void finish();
 
     SipEngine& m_engine;
-    ShellRunner& m_shell;
     Logger& m_log;
     Scheduler& m_scheduler;
     const ConfigRecord& m_record;
-    QString m_programDir;
     Pace m_pace = kStartupPace;
     std::function<void(bool)> m_done;
     quint64 m_run = 0;

@@ -15,6 +15,7 @@ EngineSupervisor::EngineSupervisor(LinphoneEngine& engine, EngineBringUp& bringU
     , m_scheduler(scheduler)
 {
     connect(&m_engine, &LinphoneEngine::daemonEnded, this, &EngineSupervisor::onDaemonEnded);
+    connect(&m_engine, &LinphoneEngine::requestUnanswered, this, &EngineSupervisor::checkUnanswered);
 }
 
 int EngineSupervisor::retryDelayMs(int failures)
@@ -38,7 +39,7 @@ void EngineSupervisor::stop()
     m_bringUp.cancel();
 }
 
-void EngineSupervisor::checkPoll()
+void EngineSupervisor::checkUnanswered()
 {
     if (m_state != State::Running || m_engine.unansweredCalls() < kUnansweredForHung)
         return;
@@ -66,8 +67,7 @@ void EngineSupervisor::lose(const QString& why)
     if (m_state != State::Running)
         return;
     m_engine.noteLost(why);
-    if (m_engine.isDaemonRunning())
-        m_engine.killStartedDaemon();
+    m_engine.killStartedDaemon();
     m_failures = 0;
     emit engineLost();
     emit telephonyChanged(false);
@@ -90,8 +90,7 @@ void EngineSupervisor::attemptEnded(bool up)
         return;
     }
     // A daemon that never answered is of no use; the next try starts a fresh one.
-    if (m_engine.isDaemonRunning())
-        m_engine.killStartedDaemon();
+    m_engine.killStartedDaemon();
     ++m_failures;
     const int delayMs = retryDelayMs(m_failures);
     if (!m_lastFailureLog.isValid() || m_lastFailureLog.hasExpired(kFailureLogIntervalMs)) {

@@ -11,18 +11,19 @@ class Logger;
 class Scheduler;
 
 /// Keeps telephony alive. Notices at once when the engine's daemon ends, and
-/// that it hangs when status polls in a row go unanswered; then the call
-/// handling goes back to idle, a hung daemon the console started is killed by
-/// its PID, and a new engine is brought up the way start-up does it. While
-/// that fails the next try waits 1, 2, 4 ... up to 30 s. A daemon the console
-/// only attached to is replaced by its own when it stops answering.
+/// that it hangs when a request (a call action or the backstop status poll)
+/// goes unanswered within its bound; then the call handling goes back to
+/// idle, a hung daemon the console started is killed by its PID, and a new
+/// engine is brought up the way start-up does it. While that fails the next
+/// try waits 1, 2, 4 ... up to 30 s. A daemon the console only attached to is
+/// replaced by its own when it stops answering. Nothing here waits.
 class EngineSupervisor : public QObject
 {
     Q_OBJECT
 public:
-    /// Unanswered calls in a row (each bounded by the engine's call time-out)
-    /// after which a running engine counts as hung.
-    static constexpr int kUnansweredForHung = 3;
+    /// Unanswered requests in a row (each bounded by the engine's request time-out,
+    /// 100 times its usual round trip) after which a running engine counts as hung.
+    static constexpr int kUnansweredForHung = 1;
     static constexpr int kMaxRetryDelayMs = 30000;
     /// Failed restarts are logged at most this often.
     static constexpr int kFailureLogIntervalMs = 60000;
@@ -34,8 +35,8 @@ public:
     /// Start-up is over; engineUp: the engine answered while starting. An
     /// engine that did not is restarted at once.
     void watch(bool engineUp);
-    /// After each status poll: counts the unanswered ones.
-    void checkPoll();
+    /// After a request went unanswered: a running engine that has had enough of them is hung.
+    void checkUnanswered();
     /// Shutdown: no more restarts, a restart under way ends.
     void stop();
     bool isTelephonyUp() const { return m_state == State::Running; }

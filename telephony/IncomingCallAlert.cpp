@@ -4,9 +4,8 @@
 #include "RingPopup.h"
 #include "RingTone.h"
 
-IncomingCallAlert::IncomingCallAlert(SipEngine& engine, ConsoleWindow& window, RingTone& ring, QObject* parent)
+IncomingCallAlert::IncomingCallAlert(ConsoleWindow& window, RingTone& ring, QObject* parent)
     : QObject(parent)
-    , m_engine(engine)
     , m_window(window)
     , m_ring(ring)
 {
@@ -26,10 +25,13 @@ void IncomingCallAlert::showPopup()
 {
     if (m_popup)
         return;
-    auto* popup = new RingPopup(m_engine);
+    auto* popup = new RingPopup;
     // Closing is unloading: the slide-out's end and unloadPopup both close it.
     popup->setAttribute(Qt::WA_DeleteOnClose);
-    connect(popup, &RingPopup::answered, this, [this] { m_window.bringBackForCall(); });
+    connect(popup, &RingPopup::answered, this, [this] {
+        emit callAnswered();
+        m_window.bringBackForCall();
+    });
     connect(popup, &RingPopup::rejected, this, &IncomingCallAlert::callRejected);
     // Its deletion comes later from the event loop; a call in the same tick must already find no popup.
     connect(popup, &RingPopup::slidOut, this, [this, popup] {

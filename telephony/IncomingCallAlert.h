@@ -8,7 +8,6 @@
 class ConsoleWindow;
 class RingPopup;
 class RingTone;
-class SipEngine;
 
 /// The real RingAlert: loads the incoming-call popup as a top-level window of its
 /// own and starts the ring. The popup's answer brings the main window back for
@@ -18,7 +17,7 @@ class IncomingCallAlert : public QObject, public RingAlert
     Q_OBJECT
 public:
     /// Every reference must outlive the object.
-    IncomingCallAlert(SipEngine& engine, ConsoleWindow& window, RingTone& ring, QObject* parent = nullptr);
+    IncomingCallAlert(ConsoleWindow& window, RingTone& ring, QObject* parent = nullptr);
     /// Unloads a popup still loaded.
     ~IncomingCallAlert() override;
 
@@ -33,11 +32,12 @@ public:
 signals:
     /// A popup was loaded and shown.
     void popupShown();
+    /// The operator answered the ringing call on the popup.
+    void callAnswered();
     /// The operator refused the ringing call on the popup.
     void callRejected();
 
 private:
-    SipEngine& m_engine;
     ConsoleWindow& m_window;
     RingTone& m_ring;
     QPointer<RingPopup> m_popup;

@@ -1,23 +1,45 @@
 #include "LinphoneEngine.h"
 
 #include "AudioHardware.h"
-#include "DaemonProcess.h"
+#include "EngineChannel.h"
+#include "EngineDaemon.h"
 #include "EngineSocketClient.h"
 #include "Logger.h"
 
-#include <QDeadlineTimer>
-#include <QScopeGuard>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QTimer>
 
-namespace
-{
+namespace {
+
 const QByteArray SoundCardCommand = QByteArrayLiteral("soundcard use files");
 const QByteArray QuitCommand = QByteArrayLiteral("quit");
 const QByteArray StatusCommand = QByteArrayLiteral("status hook");
+
+constexpr int kStopStepMs = 100;
+/// After the kill at the end of the grace period: the kernel ends the child at once, this only bounds the wait.
+constexpr int kReapAfterKillMs = 2000;
+
+constexpr QFileDevice::Permissions kPrivate = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+bool isCancel(const QString& error)
+{
+    return error.startsWith(QLatin1String("cancelled"));
+}
+
+/// A value as one word of a daemon command: no line breaks (each would start another command), no blanks.
+QString commandWord(const QString& value)
+{
+    QString word = value.trimmed();
+    word.remove(QLatin1Char('\r'));
+    word.remove(QLatin1Char('\n'));
+    return word;
+}
+
 } // namespace
 
 LinphoneEngine::LinphoneEngine(Logger& logger)
@@ -36,25 +58,53 @@ LinphoneEngine::LinphoneEngine(Logger& logger, Options options)
     if (m_options.socketPath.isEmpty())
         m_options.socketPath = EngineSocketClient::defaultSocketPath();
     m_wakeLinkPath = m_options.socketPath + QStringLiteral(".wake");
+    m_channel = std::make_unique<EngineChannel>(m_options.socketPath);
+    m_channel->setDefaultTimeoutMs(m_options.callTimeoutMs);
 }
 
 LinphoneEngine::~LinphoneEngine()
 {
-    stopStartedDaemon(m_options.quitGraceMs);
+    m_channel.reset();
+    if (isDaemonRunning()) {
+        // Only when the console ends without its shutdown (a test, a crash path): the daemon must not outlive it.
+        m_logger.write(QStringLiteral("engine: linphonec (pid %1) still running at exit: killed").arg(m_startedPid));
+        m_daemon->disconnect(this);
+    }
+    m_daemon.reset();
+    removeWakeLink();
+}
+
+bool LinphoneEngine::deliversEvents() const
+{
+    return isDaemonRunning();
+}
+
+int LinphoneEngine::pendingRequests() const
+{
+    return m_channel->pending() + int(m_held.size());
 }
 
 void LinphoneEngine::start()
 {
     m_closed = false;
     m_fileSoundCardPending = needsFileSoundCard();
-
-    const EngineSocketClient::Reply probe =
-        EngineSocketClient::request(m_options.socketPath, StatusCommand, m_options.callTimeoutMs);
-    if (probe.ok) {
-        m_logger.write(QStringLiteral("engine: a linphonec daemon already answers on %1: using it")
-                              .arg(m_options.socketPath));
+    if (m_starting)
         return;
-    }
+    m_starting = true;
+    // A daemon that answers already (started by hand) is used as it is; one that answers nothing is replaced.
+    m_channel->request(StatusCommand, [this](const EngineChannel::Reply& reply) {
+        m_starting = false;
+        if (reply.ok) {
+            m_logger.write(QStringLiteral("engine: a linphonec daemon already answers on %1: using it")
+                               .arg(m_options.socketPath));
+            return;
+        }
+        startDaemon();
+    });
+}
+
+void LinphoneEngine::startDaemon()
+{
     if (m_daemon && m_daemon->isRunning()) {
         // Started by an earlier init and still coming up: a second one would fight for the socket.
         m_logger.write(QStringLiteral("engine: linphonec (pid %1) is still starting").arg(m_daemon->pid()));
@@ -71,29 +121,33 @@ void LinphoneEngine::start()
     }
 
     removeWakeLink();
-    auto daemon = std::make_unique<DaemonProcess>();
-    daemon->setOutputLimit(m_options.logLimitBytes);
+    if (m_daemon)
+        m_daemon->disconnect(this);
+    m_daemon = std::make_unique<EngineDaemon>();
+    m_daemon->setSecret(m_secret);
     const QStringList arguments = {QStringLiteral("--pipe"), QStringLiteral("-c"), m_options.configPath,
                                    QStringLiteral("-d"), QStringLiteral("0")};
     QString error;
-    if (!daemon->start(m_options.program, arguments, m_options.logPath, &error)) {
+    if (!m_daemon->start(m_options.program, arguments, m_options.logPath, m_options.logLimitBytes, &error)) {
         m_logger.write(QStringLiteral("engine: %1").arg(error));
+        m_daemon.reset();
         return;
     }
-    m_daemon = std::move(daemon);
     m_startedPid = m_daemon->pid();
-    const qint64 pid = m_startedPid;
-    m_daemon->setExitHandler([this, pid](int exitCode) {
-        if (m_stopping)
+    connect(m_daemon.get(), &EngineDaemon::eventRead, this, &LinphoneEngine::callEvent);
+    connect(m_daemon.get(), &EngineDaemon::ended, this, [this](qint64 pid, int exitCode) {
+        if (m_stopDone) {
+            stopEnded();
             return;
-        // Told from inside whatever asked the process last: report from the event loop.
-        QMetaObject::invokeMethod(this, [this, pid, exitCode]() { emit daemonEnded(pid, exitCode); },
-                                  Qt::QueuedConnection);
+        }
+        if (pid == m_killedPid)
+            return;
+        emit daemonEnded(pid, exitCode);
     });
     m_logger.write(QStringLiteral("engine: started %1 (pid %2), configuration %3")
-                          .arg(m_options.program)
-                          .arg(m_startedPid)
-                          .arg(m_options.configPath));
+                       .arg(m_options.program)
+                       .arg(m_startedPid)
+                       .arg(m_options.configPath));
 }
 
 bool LinphoneEngine::programAvailable() const
@@ -104,80 +158,190 @@ bool LinphoneEngine::programAvailable() const
     return !QStandardPaths::findExecutable(program).isEmpty();
 }
 
-QString LinphoneEngine::disableCodec(int index)
+void LinphoneEngine::disableCodec(int index, EngineReplyHandler done)
 {
-    return call(disableCodecCommand(index));
+    send(disableCodecCommand(index), std::move(done));
 }
 
-QString LinphoneEngine::callStatus()
+void LinphoneEngine::requestStatus(EngineReplyHandler done)
 {
-    return normaliseStatus(call(StatusCommand));
+    send(StatusCommand, [done = std::move(done)](const EngineReply& reply) {
+        if (done)
+            done(EngineReply{reply.ok, normaliseStatus(reply.text)});
+    });
 }
 
-QString LinphoneEngine::dial(const QString& address)
+void LinphoneEngine::dial(const QString& address, EngineReplyHandler done)
 {
-    return call(dialCommand(address));
+    send(dialCommand(address), std::move(done));
 }
 
-QString LinphoneEngine::answer()
+void LinphoneEngine::answer()
 {
-    return call(QByteArrayLiteral("answer"));
+    send(QByteArrayLiteral("answer"), {});
 }
 
-QString LinphoneEngine::hangUp()
+void LinphoneEngine::hangUp()
 {
-    return call(QByteArrayLiteral("terminate"));
+    send(QByteArrayLiteral("terminate"), {});
 }
 
-QString LinphoneEngine::mute()
+void LinphoneEngine::mute()
 {
-    return call(QByteArrayLiteral("mute"));
+    send(QByteArrayLiteral("mute"), {});
 }
 
-QString LinphoneEngine::unmute()
+void LinphoneEngine::unmute()
 {
-    return call(QByteArrayLiteral("unmute"));
+    send(QByteArrayLiteral("unmute"), {});
 }
 
-void LinphoneEngine::release()
+void LinphoneEngine::registerAt(const QString& server, const QString& user, const QString& password,
+                                EngineReplyHandler done)
+{
+    // The daemon echoes the command on its output: the copy in the log masks the password from now on.
+    m_secret = commandWord(password);
+    if (m_daemon)
+        m_daemon->setSecret(m_secret);
+    const QString logText = QString::fromUtf8(registerCommand(server, user, QString()))
+                            + (m_secret.isEmpty() ? QString() : QStringLiteral(" ******"));
+    send(registerCommand(server, user, password), std::move(done), logText);
+}
+
+void LinphoneEngine::send(const QByteArray& command, EngineReplyHandler done, const QString& logText)
+{
+    // The file sound card must be in place before the engine handles anything, a call above all.
+    if (m_fileSoundCardPending && !m_closed) {
+        m_held.push_back(Held{command, logText, std::move(done)});
+        switchToFileSoundCard();
+        return;
+    }
+    sendNow(command, std::move(done), logText);
+}
+
+void LinphoneEngine::sendNow(const QByteArray& command, EngineReplyHandler done, const QString& logText)
+{
+    if (m_closed) {
+        if (done)
+            QMetaObject::invokeMethod(this, [done]() { done(EngineReply{}); }, Qt::QueuedConnection);
+        return;
+    }
+    const QString name = logText.isEmpty() ? QString::fromUtf8(command) : logText;
+    m_channel->request(
+        command,
+        [this, name, done = std::move(done)](const EngineChannel::Reply& r) {
+            const bool unanswered = !r.ok && !isCancel(r.error);
+            if (r.ok) {
+                answered();
+                if (!m_wakeLinked && isDaemonRunning())
+                    linkForWake();
+            } else if (unanswered) {
+                noteFailure(name, r.error);
+            }
+            if (done)
+                done(EngineReply{r.ok, r.ok ? decodeReply(r.text) : QString()});
+            if (unanswered)
+                emit requestUnanswered();
+        },
+        name);
+}
+
+void LinphoneEngine::switchToFileSoundCard()
+{
+    if (m_soundCardRequestOut)
+        return;
+    m_soundCardRequestOut = true;
+    sendNow(SoundCardCommand,
+            [this, generation = m_soundCardGeneration](const EngineReply& reply) {
+                // Dropped with a killed engine; the held requests now wait for another switch.
+                if (generation != m_soundCardGeneration)
+                    return;
+                m_soundCardRequestOut = false;
+                std::deque<Held> held = std::exchange(m_held, {});
+                if (reply.ok) {
+                    m_fileSoundCardPending = false;
+                    m_logger.write(QStringLiteral("no sound card: engine uses its file sound card"));
+                    for (Held& h : held)
+                        sendNow(h.command, std::move(h.done), h.logText);
+                    return;
+                }
+                // The engine does not answer: what waited for it fails with it.
+                for (Held& h : held)
+                    if (h.done)
+                        h.done(EngineReply{});
+            },
+            {});
+}
+
+void LinphoneEngine::stop(int graceMs, std::function<void()> done)
 {
     m_closed = true;
     m_fileSoundCardPending = false;
-}
-
-void LinphoneEngine::stopStartedDaemon(int graceMs)
-{
-    if (!m_daemon || !m_daemon->isRunning()) {
+    for (Held& h : std::exchange(m_held, {}))
+        if (h.done)
+            QMetaObject::invokeMethod(this, [d = std::move(h.done)]() { d(EngineReply{}); }, Qt::QueuedConnection);
+    m_channel->cancelAll(QStringLiteral("engine stopping"));
+    const bool started = isDaemonRunning();
+    if (!started) {
         removeWakeLink();
+        // A daemon the console only attached to is told to exit, as the engine shell's exit did.
+        m_channel->request(QuitCommand, [done = std::move(done)](const EngineChannel::Reply&) {
+            if (done)
+                done();
+        }, {}, qMin(graceMs, m_options.callTimeoutMs));
         return;
     }
-    const qint64 pid = m_daemon->pid();
-    m_stopping = true;
-    const auto stopped = qScopeGuard([this]() { m_stopping = false; });
-    if (graceMs > 0) {
-        linkForWake();
-        EngineSocketClient::request(m_options.socketPath, QuitCommand, qMin(graceMs, m_options.callTimeoutMs));
-        // linphonec removes its socket and then joins the thread that serves it; when that
-        // thread already sits in accept() again, the join never returns. A connection through
-        // the socket's second name wakes the thread, which then ends.
-        const QDeadlineTimer deadline(graceMs);
-        bool ended = false;
-        while (!(ended = m_daemon->waitForExit(int(qMin<qint64>(100, deadline.remainingTime()))))
-               && !deadline.hasExpired()) {
-            if (m_wakeLinked && !QFileInfo::exists(m_options.socketPath))
-                EngineSocketClient::connectAndClose(m_wakeLinkPath, 100);
-        }
-        if (ended) {
-            // A normal end is not logged: "close" and the exit command's output stay the last entries.
-            removeWakeLink();
-            return;
-        }
+    m_stopDone = done ? std::move(done) : [] {};
+    m_stopGraceMs = graceMs;
+    m_stopClock.start();
+    linkForWake();
+    m_channel->request(QuitCommand, {}, {}, qMax(1, qMin(graceMs, m_options.callTimeoutMs)));
+    if (!m_stopTimer) {
+        m_stopTimer = new QTimer(this);
+        m_stopTimer->setInterval(kStopStepMs);
+        connect(m_stopTimer, &QTimer::timeout, this, &LinphoneEngine::stopStep);
     }
-    // SIGTERM only leads into the same hanging shutdown, so no gentler signal is tried.
-    m_daemon->kill();
+    m_stopTimer->start();
+}
+
+void LinphoneEngine::stopStep()
+{
+    const qint64 elapsed = m_stopClock.elapsed();
+    if (elapsed >= m_stopGraceMs + kReapAfterKillMs) {
+        stopEnded();
+        return;
+    }
+    if (elapsed >= m_stopGraceMs) {
+        if (m_killedPid != m_startedPid) {
+            // SIGTERM only leads into the same hanging shutdown, so no gentler signal is tried.
+            m_killedPid = m_startedPid;
+            m_daemon->kill();
+            m_logger.write(QStringLiteral("engine: linphonec (pid %1) did not quit within %2 ms: killed")
+                               .arg(m_startedPid)
+                               .arg(m_stopGraceMs));
+        }
+        return;
+    }
+    // linphonec removes its socket and then joins the thread that serves it; when that thread already sits in
+    // accept() again, the join never returns. A connection through the socket's second name wakes the thread.
+    if (m_wakeLinked && !QFileInfo::exists(m_options.socketPath)) {
+        auto* wake = new QLocalSocket(this);
+        connect(wake, &QLocalSocket::connected, wake, [wake]() {
+            wake->abort();
+            wake->deleteLater();
+        });
+        connect(wake, &QLocalSocket::errorOccurred, wake, &QObject::deleteLater);
+        wake->connectToServer(m_wakeLinkPath);
+    }
+}
+
+void LinphoneEngine::stopEnded()
+{
+    if (m_stopTimer)
+        m_stopTimer->stop();
     removeWakeLink();
-    m_logger.write(
-        QStringLiteral("engine: linphonec (pid %1) did not quit within %2 ms: killed").arg(pid).arg(graceMs));
+    if (auto done = std::exchange(m_stopDone, nullptr))
+        done();
 }
 
 QString LinphoneEngine::defaultConfigPath()
@@ -214,6 +378,16 @@ QByteArray LinphoneEngine::dialCommand(const QString& address)
     return QByteArrayLiteral("call ") + target;
 }
 
+QByteArray LinphoneEngine::registerCommand(const QString& server, const QString& user, const QString& password)
+{
+    const QString host = commandWord(server);
+    QString command = QStringLiteral("register sip:%1@%2 sip:%2").arg(commandWord(user), host);
+    const QString secret = commandWord(password);
+    if (!secret.isEmpty())
+        command += QLatin1Char(' ') + secret;
+    return command.toUtf8();
+}
+
 QString LinphoneEngine::normaliseStatus(const QString& text)
 {
     QString status = text;
@@ -229,39 +403,6 @@ QString LinphoneEngine::decodeReply(const QByteArray& bytes)
     while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
         text.chop(1);
     return text;
-}
-
-QString LinphoneEngine::call(const QByteArray& command)
-{
-    if (m_closed)
-        return {};
-    // The file sound card must be in place before the engine handles anything, a call above all.
-    if (m_fileSoundCardPending && !switchToFileSoundCard())
-        return {};
-    const EngineSocketClient::Reply reply =
-        EngineSocketClient::request(m_options.socketPath, command, m_options.callTimeoutMs);
-    if (!reply.ok) {
-        noteFailure(command, reply.error);
-        return {};
-    }
-    answered();
-    if (!m_wakeLinked && m_daemon && m_daemon->isRunning())
-        linkForWake();
-    return decodeReply(reply.text);
-}
-
-bool LinphoneEngine::switchToFileSoundCard()
-{
-    const EngineSocketClient::Reply reply =
-        EngineSocketClient::request(m_options.socketPath, SoundCardCommand, m_options.callTimeoutMs);
-    if (!reply.ok) {
-        noteFailure(SoundCardCommand, reply.error);
-        return false;
-    }
-    m_fileSoundCardPending = false;
-    answered();
-    m_logger.write(QStringLiteral("no sound card: engine uses its file sound card"));
-    return true;
 }
 
 bool LinphoneEngine::needsFileSoundCard() const
@@ -284,8 +425,7 @@ bool LinphoneEngine::prepareFiles()
     // The engine rewrites its configuration file: given a device such as /dev/null
     // it would replace it with a regular file and break the machine.
     if ((config.exists() && !config.isFile()) || config.absoluteFilePath().startsWith(QLatin1String("/dev/"))) {
-        m_logger.write(
-            QStringLiteral("engine: %1 is not a regular file; engine not started").arg(configPath));
+        m_logger.write(QStringLiteral("engine: %1 is not a regular file; engine not started").arg(configPath));
         return false;
     }
 
@@ -294,14 +434,18 @@ bool LinphoneEngine::prepareFiles()
         return false;
     }
 
-    if (config.exists())
+    if (config.exists()) {
+        // The engine stores the SIP password there once registered.
+        QFile::setPermissions(configPath, kPrivate);
         return true;
+    }
     if (!QDir().mkpath(config.absolutePath())) {
         m_logger.write(QStringLiteral("engine: cannot create %1; engine not started").arg(config.absolutePath()));
         return false;
     }
     QSaveFile file(configPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(defaultConfigText()) < 0 || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(kPrivate) || file.write(defaultConfigText()) < 0
+        || !file.commit()) {
         m_logger.write(
             QStringLiteral("engine: cannot write %1: %2; engine not started").arg(configPath, file.errorString()));
         return false;
@@ -328,10 +472,10 @@ void LinphoneEngine::removeWakeLink()
     m_wakeLinked = false;
 }
 
-void LinphoneEngine::noteFailure(const QByteArray& command, const QString& error)
+void LinphoneEngine::noteFailure(const QString& logText, const QString& error)
 {
     ++m_unanswered;
-    openOutage(QStringLiteral("engine: no answer to \"%1\": %2").arg(QString::fromUtf8(command), error));
+    openOutage(QStringLiteral("engine: no answer to \"%1\": %2").arg(logText, error));
 }
 
 void LinphoneEngine::noteLost(const QString& why)
@@ -341,7 +485,7 @@ void LinphoneEngine::noteLost(const QString& why)
 
 void LinphoneEngine::openOutage(const QString& text)
 {
-    // The status poll runs twice a second: log when the engine stops answering, not every miss.
+    // Log when the engine stops answering, not every miss.
     if (m_outage.isValid())
         return;
     m_outage.start();
@@ -359,11 +503,16 @@ void LinphoneEngine::answered()
 
 void LinphoneEngine::killStartedDaemon()
 {
-    if (!m_daemon)
+    for (Held& h : std::exchange(m_held, {}))
+        if (h.done)
+            QMetaObject::invokeMethod(this, [d = std::move(h.done)]() { d(EngineReply{}); }, Qt::QueuedConnection);
+    m_soundCardRequestOut = false;
+    ++m_soundCardGeneration;
+    m_channel->cancelAll(QStringLiteral("engine killed"));
+    if (!isDaemonRunning())
         return;
-    m_stopping = true;
+    m_killedPid = m_startedPid;
     m_daemon->kill();
-    m_stopping = false;
     removeWakeLink();
 }
 

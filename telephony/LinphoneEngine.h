@@ -1,24 +1,29 @@
 #pragma once
 
+#include "EngineOutputReader.h"
 #include "SipEngine.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
+#include <deque>
 #include <memory>
 
-class DaemonProcess;
+class EngineChannel;
+class EngineDaemon;
 class Logger;
+class QTimer;
 
-/// The SIP engine as the linphonec daemon (linphonec --pipe), driven over its
-/// unix socket. start attaches to a daemon that already answers or
-/// starts one; a daemon this object started is stopped when the object goes
-/// away, so the console never leaves an orphan engine behind.
-///
-/// Engine calls block the calling (GUI) thread for at most the call time-out.
-/// A failed call returns an empty text, which holds none of the status words.
+/// The SIP engine as the linphonec daemon (linphonec --pipe): started by the
+/// console, its call events read from its standard output as they are
+/// printed, its requests sent over its unix socket one at a time without
+/// waiting (EngineChannel). start attaches to a daemon that already answers
+/// (then no events come, and the call handling relies on its status poll) or
+/// starts one; a daemon this object started is stopped when the object goes,
+/// so the console never leaves an orphan engine behind. GUI thread only.
 class LinphoneEngine : public QObject, public SipEngine
 {
     Q_OBJECT
@@ -37,62 +42,62 @@ public:
         /// Engine configuration file; empty: defaultConfigPath(). Written with a
         /// SIP port only when missing, so an installer or a test can prepare it.
         QString configPath;
-        /// Daemon output; empty: "linphonec.log" beside the configuration file.
+        /// Copy of the daemon's output; empty: "linphonec.log" beside the configuration file.
         QString logPath;
         /// The daemon's socket; empty: EngineSocketClient::defaultSocketPath().
         QString socketPath;
-        /// Bound on one engine call, connection included.
+        /// Bound on one engine request, connection included.
         int callTimeoutMs = 2000;
-        /// How long the destructor lets a started daemon quit before killing it.
+        /// How long a stop lets a started daemon quit before killing it.
         int quitGraceMs = 3000;
         SoundCard soundCard = SoundCard::Detect;
-        /// Bytes the daemon's output file may reach before it is rotated (one old file kept).
+        /// Bytes the output copy may reach before it is rotated (one old file kept).
         qint64 logLimitBytes = 5 * 1024 * 1024;
     };
 
     /// logger must outlive this object. Default options.
     explicit LinphoneEngine(Logger& logger);
     LinphoneEngine(Logger& logger, Options options);
-    /// Stops a daemon this object started (quit, then SIGKILL after the grace period).
+    /// Last resort when stop() did not run: quits a started daemon, waiting at most the grace period, then kills
+    /// it. The console's shutdown stops the engine without waiting before this runs.
     ~LinphoneEngine() override;
 
     LinphoneEngine(const LinphoneEngine&) = delete;
     LinphoneEngine& operator=(const LinphoneEngine&) = delete;
 
-    /// Engine calls in a row that got no answer (0 once one is answered).
+    /// Requests in a row that got no answer (0 once one is answered).
     int unansweredCalls() const { return m_unanswered; }
-    /// False from the first unanswered call (or noteLost) until a call is answered again.
+    /// False from the first unanswered request (or noteLost) until one is answered again.
     bool isAnswering() const { return !m_outage.isValid(); }
+    /// True when call events come from the daemon's output (it was started here).
+    bool deliversEvents() const;
     /// The engine is gone for why: logged once per outage ("engine: lost (why)")
-    /// unless an unanswered call already opened it; the next answered call
+    /// unless an unanswered request already opened it; the next answered request
     /// logs how long it lasted.
     void noteLost(const QString& why);
-    /// Kills the daemon this object started at once (a hung one), by PID.
+    /// Kills the daemon this object started at once (a hung one), by PID, and drops every request queued.
     void killStartedDaemon();
     /// True while the daemon this object started runs.
     bool isDaemonRunning() const;
-
-    void start() override;
-    QString programName() const override { return m_options.program; }
-    bool programAvailable() const override;
-    QString disableCodec(int index) override;
-    QString callStatus() override;
-    QString dial(const QString& address) override;
-    QString answer() override;
-    QString hangUp() override;
-    QString mute() override;
-    QString unmute() override;
-    void release() override;
-
-    /// If the daemon this object started still runs: asks it to quit, waits up
-    /// to graceMs, then kills it by PID. A daemon it only attached to is left alone.
-    /// Also ends a daemon that was told to quit elsewhere (the engine shell) and
-    /// hangs in its shutdown.
-    void stopStartedDaemon(int graceMs);
     /// PID of the daemon this object started, 0 when it started none.
     qint64 startedPid() const { return m_startedPid; }
-    /// True when start started a daemon (rather than attaching to one).
     bool startedDaemon() const { return m_startedPid != 0; }
+    /// Requests queued or under way.
+    int pendingRequests() const;
+
+    QString programName() const override { return m_options.program; }
+    bool programAvailable() const override;
+    void start() override;
+    void disableCodec(int index, EngineReplyHandler done) override;
+    void requestStatus(EngineReplyHandler done) override;
+    void dial(const QString& address, EngineReplyHandler done) override;
+    void answer() override;
+    void hangUp() override;
+    void mute() override;
+    void unmute() override;
+    void registerAt(const QString& server, const QString& user, const QString& password,
+                    EngineReplyHandler done) override;
+    void stop(int graceMs, std::function<void()> done) override;
 
     const Options& options() const { return m_options; }
 
@@ -108,37 +113,68 @@ public:
     // The command mapping, kept pure so it can be checked without an engine.
     static QByteArray disableCodecCommand(int index);
     static QByteArray dialCommand(const QString& address);
+    /// "register sip:USER@SERVER sip:SERVER PASSWORD", the daemon's own registration (what its shell sends).
+    static QByteArray registerCommand(const QString& server, const QString& user, const QString& password);
     /// The engine's idle status "hook=on-hook" becomes "hook=offhook", the word
     /// the console looks for; every other text is left as it is.
     static QString normaliseStatus(const QString& text);
     static QString decodeReply(const QByteArray& bytes);
 
 signals:
-    /// The daemon this object started ended without being told to (queued, on the event loop).
+    /// A call event the daemon printed (only from a daemon this object started).
+    void callEvent(const EngineEvent& event);
+    /// The daemon this object started ended without being told to.
     void daemonEnded(qint64 pid, int exitCode);
+    /// A request got no answer within its bound (after noteFailure's bookkeeping).
+    void requestUnanswered();
 
 private:
-    /// One engine call. Empty text when the engine did not answer.
-    QString call(const QByteArray& command);
-    bool switchToFileSoundCard();
+    struct Held
+    {
+        QByteArray command;
+        QString logText;
+        EngineReplyHandler done;
+    };
+
+    /// Queues a request; the file sound card goes first while it is pending.
+    void send(const QByteArray& command, EngineReplyHandler done, const QString& logText = {});
+    void sendNow(const QByteArray& command, EngineReplyHandler done, const QString& logText);
+    void switchToFileSoundCard();
+    void startDaemon();
     bool needsFileSoundCard() const;
     bool prepareFiles();
-    void noteFailure(const QByteArray& command, const QString& error);
+    void noteFailure(const QString& logText, const QString& error);
     void openOutage(const QString& text);
     void answered();
     void linkForWake();
     void removeWakeLink();
+    void stopStep();
+    void stopEnded();
 
     Logger& m_logger;
     Options m_options;
-    std::unique_ptr<DaemonProcess> m_daemon;
+    std::unique_ptr<EngineChannel> m_channel;
+    std::unique_ptr<EngineDaemon> m_daemon;
+    /// Requests held back until the engine is on its file sound card.
+    std::deque<Held> m_held;
     /// Second name of the started daemon's socket, kept to wake it should it hang when quitting.
     QString m_wakeLinkPath;
     bool m_wakeLinked = false;
     qint64 m_startedPid = 0;
+    /// The daemon this object killed itself: its end is no news.
+    qint64 m_killedPid = 0;
+    /// The registration password, masked in the copy of every daemon's output.
+    QString m_secret;
     bool m_fileSoundCardPending = false;
+    bool m_soundCardRequestOut = false;
+    quint64 m_soundCardGeneration = 0;
     bool m_closed = false;
-    bool m_stopping = false;
+    bool m_starting = false;
     int m_unanswered = 0;
     QElapsedTimer m_outage;
+    // A stop under way.
+    QTimer* m_stopTimer = nullptr;
+    QElapsedTimer m_stopClock;
+    int m_stopGraceMs = 0;
+    std::function<void()> m_stopDone;
 };

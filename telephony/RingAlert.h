@@ -12,7 +12,7 @@ public:
     virtual void showPopup() = 0;
     /// Unloads the popup at once, without sliding; nothing when none is loaded.
     virtual void unloadPopup() = 0;
-    /// Starts the ring tone; it repeats while callState is 1.
+    /// Starts the ring tone; it repeats while the call rings.
     virtual void startRing() = 0;
     /// Stops the ring at once.
     virtual void stopRing() = 0;

@@ -2,7 +2,6 @@
 
 #include "Artwork.h"
 #include "ImageButton.h"
-#include "SipEngine.h"
 #include "Twips.h"
 #include "WindowStyling.h"
 
@@ -29,10 +28,9 @@ RingSlide slideOnPrimaryScreen()
 
 } // namespace
 
-RingPopup::RingPopup(SipEngine& engine, QWidget* parent)
+RingPopup::RingPopup(QWidget* parent)
     : QWidget(parent,
               Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint)
-    , m_engine(engine)
     , m_slide(slideOnPrimaryScreen())
     , m_screenOrigin(primaryScreenGeometry().topLeft())
     , m_slideTimer(new QTimer(this))
@@ -75,16 +73,14 @@ void RingPopup::placeAtSlide()
 
 void RingPopup::rejectCall()
 {
-    m_engine.hangUp();
-    buttonUsed();
     emit rejected();
+    buttonUsed();
 }
 
 void RingPopup::answerCall()
 {
-    m_engine.answer();
-    buttonUsed();
     emit answered();
+    buttonUsed();
 }
 
 void RingPopup::buttonUsed()

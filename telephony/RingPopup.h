@@ -7,7 +7,6 @@
 
 class ImageButton;
 class QTimer;
-class SipEngine;
 
 /// The incoming-call popup: a small dark window with an answer button and a
 /// reject button. It places itself just below
@@ -24,10 +23,10 @@ public:
     static constexpr int kOpacity = 150;
     static constexpr int kIconPx = 35;
 
-    /// engine must outlive the popup. Set-up happens here (place, rise,
-    /// always on top, translucent); the caller then shows it. Without a parent
-    /// it is a top-level window; the caller owns it.
-    explicit RingPopup(SipEngine& engine, QWidget* parent = nullptr);
+    /// Set-up happens here (place, rise, always on top, translucent); the
+    /// caller then shows it. Without a parent it is a top-level window; the
+    /// caller owns it.
+    explicit RingPopup(QWidget* parent = nullptr);
     ~RingPopup() override;
 
     ImageButton* answerButton() const { return m_answerButton; }
@@ -36,15 +35,15 @@ public:
     QTimer* slideTimer() const { return m_slideTimer; }
     const RingSlide& slide() const { return m_slide; }
 
-    /// The buttons' actions: the engine hangs up or answers (then answered()),
-    /// and the popup slides out, or finishes its rise first and rests.
+    /// The buttons' actions: answered() or rejected() (the call control asks
+    /// the engine), and the popup slides out, or finishes its rise first and rests.
     void rejectCall();
     void answerCall();
 
 signals:
-    /// The answer button asked the engine to answer; the main window comes back for the call.
+    /// The operator answered in the popup; the main window comes back for the call.
     void answered();
-    /// The operator refused the call (after the engine was asked to hang up).
+    /// The operator refused the call.
     void rejected();
     /// The slide-out has left the screen; the popup closes right after.
     void slidOut();
@@ -58,7 +57,6 @@ private:
     void placeAtSlide();
     void buttonUsed();
 
-    SipEngine& m_engine;
     RingSlide m_slide;
     QPoint m_screenOrigin;
     QTimer* m_slideTimer;

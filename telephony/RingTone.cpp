@@ -4,22 +4,18 @@
 #include "RingPlayer.h"
 #include "Scheduler.h"
 
-namespace {
-constexpr int kIncoming = 1;
-} // namespace
-
 QString RingTone::ringPath(const QString& programDir)
 {
     return programDir + QStringLiteral("/ring.wav");
 }
 
-RingTone::RingTone(RingPlayer& player, Scheduler& scheduler, Logger& logger, const int& callState,
+RingTone::RingTone(RingPlayer& player, Scheduler& scheduler, Logger& logger, std::function<bool()> stillRinging,
                    QString wavePath, QObject* parent)
     : QObject(parent)
     , m_player(player)
     , m_scheduler(scheduler)
     , m_logger(logger)
-    , m_callState(callState)
+    , m_stillRinging(std::move(stillRinging))
     , m_wavePath(std::move(wavePath))
 {
     connect(&m_player, &RingPlayer::playbackFinished, this, &RingTone::onPlaybackFinished);
@@ -53,7 +49,7 @@ void RingTone::openAndPlay()
 
 void RingTone::onPlaybackFinished()
 {
-    if (m_callState != kIncoming)
+    if (!m_stillRinging || !m_stillRinging())
         return;
     m_player.stop();
     afterPendingEvents([this] {

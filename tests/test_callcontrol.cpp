@@ -1,9 +1,8 @@
-// The call buttons with the engine, the window and the popup faked: what the
-// telephone button does in each call state, what it dials, and the mute state
-// across calls.
+// The call buttons with the engine, the window and the popup faked: what the telephone button does in each call
+// state, what it dials, one dial per double click, and the mute state across calls.
 
 #include "CallControl.h"
-#include "CallStatusMonitor.h"
+#include "CallSession.h"
 #include "ConfigRecord.h"
 #include "FakeConsoleWindow.h"
 #include "FakeRingAlert.h"
@@ -13,20 +12,28 @@
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
+using Kind = EngineEvent::Kind;
 
 namespace {
+
+EngineEvent engineEvent(Kind kind, const QString& peer = u"<sip:104@127.0.0.6>"_s)
+{
+    EngineEvent e;
+    e.kind = kind;
+    e.callId = 1;
+    e.peer = peer;
+    return e;
+}
 
 struct Rig
 {
     ConfigRecord record;
-    int callState = 0;
-    int callStation = 9;
     FakeSipEngine engine;
     RecordingLogger logger;
     FakeConsoleWindow window;
     FakeRingAlert alert;
-    CallControl control{engine, logger, record, callState, callStation, window, alert};
-    CallStatusMonitor monitor{engine, record, callState, callStation, window, alert};
+    CallSession session{engine, record, window, alert};
+    CallControl control{engine, logger, record, session, window, alert};
 
     Rig()
     {
@@ -34,10 +41,15 @@ struct Rig
         record.ipAddress[4] = u"127.0.0.6"_s;
         record.extension[4] = u"104"_s;
     }
-    void tick(const QString& status)
+    /// Moves the call to state as the engine's lines would.
+    void reach(CallState state)
     {
-        engine.statusReply = status;
-        monitor.pollCallStatus();
+        if (state == CallState::Incoming || state == CallState::InCall)
+            session.handleEvent(engineEvent(Kind::IncomingCall));
+        if (state == CallState::Outgoing)
+            session.handleEvent(engineEvent(Kind::OutgoingStarted));
+        if (state == CallState::InCall)
+            session.handleEvent(engineEvent(Kind::Connected));
     }
 };
 
@@ -49,65 +61,87 @@ class TestCallControl : public QObject
 private slots:
     void telephoneButton_data()
     {
-        QTest::addColumn<int>("state");
+        QTest::addColumn<CallState>("state");
         QTest::addColumn<int>("server");
         QTest::addColumn<QString>("extension");
         QTest::addColumn<QStringList>("engineCalls");
         QTest::addColumn<QStringList>("log");
-        QTest::addColumn<int>("callStation");
 
         const QString established = u"Establishing call id to <%1>, assigned id 1"_s;
-        // The engine's reply ends with a line end, which must not split the log entry.
-        QTest::newRow("idle, direct: sip: and the address") << 0 << 0 << u"104"_s << QStringList{u"dial sip:127.0.0.6"_s}
-                                                            << QStringList{established.arg(u"sip:127.0.0.6"_s)} << 4;
+        // The engine's reply ends with a line end, which must not split the log entry; a double click dials once.
+        QTest::newRow("idle, direct: sip: and the address")
+            << CallState::Idle << 0 << u"104"_s << QStringList{u"dial sip:127.0.0.6"_s}
+            << QStringList{established.arg(u"sip:127.0.0.6"_s)};
         QTest::newRow("idle, server: the extension as stored")
-            << 0 << -1 << u"sip:115@127.0.0.1:5080"_s << QStringList{u"dial sip:115@127.0.0.1:5080"_s}
-            << QStringList{established.arg(u"sip:115@127.0.0.1:5080"_s)} << 4;
-        QTest::newRow("ringing: answer") << 1 << 0 << u"104"_s << QStringList{u"answer"_s}
-                                         << QStringList{u"incoming"_s} << 9;
-        QTest::newRow("dialling: hang up") << 2 << 0 << u"104"_s << QStringList{u"terminate"_s}
-                                           << QStringList{u"hungup"_s} << 9;
-        QTest::newRow("in a call: hang up") << 3 << 0 << u"104"_s << QStringList{u"terminate"_s}
-                                            << QStringList{u"hungup"_s} << 9;
+            << CallState::Idle << -1 << u"sip:115@127.0.0.1:5080"_s << QStringList{u"dial sip:115@127.0.0.1:5080"_s}
+            << QStringList{established.arg(u"sip:115@127.0.0.1:5080"_s)};
+        QTest::newRow("ringing: answer") << CallState::Incoming << 0 << u"104"_s << QStringList{u"answer"_s}
+                                         << QStringList{u"incoming"_s};
+        QTest::newRow("dialling: hang up") << CallState::Outgoing << 0 << u"104"_s << QStringList{u"terminate"_s}
+                                           << QStringList{u"hungup"_s};
+        QTest::newRow("in a call: hang up") << CallState::InCall << 0 << u"104"_s << QStringList{u"terminate"_s}
+                                            << QStringList{u"hungup"_s};
     }
     void telephoneButton()
     {
-        QFETCH(int, state);
+        QFETCH(CallState, state);
         QFETCH(int, server);
         QFETCH(QString, extension);
         Rig rig;
-        rig.callState = state;
+        rig.reach(state);
         rig.record.useSipServer = qint16(server);
         rig.record.extension[4] = extension;
         rig.alert.popupLoaded = true;
-        rig.engine.dialReply = u"  Establishing call id to <%1>, assigned id 1\r\n"_s.arg(CallControl::dialAddress(rig.record, 4));
+        rig.engine.dialReply =
+            u"  Establishing call id to <%1>, assigned id 1\r\n"_s.arg(CallControl::dialAddress(rig.record, 4));
         rig.control.onTelephoneButton(4);
+        if (state == CallState::Idle)
+            rig.control.onTelephoneButton(4);
         rig.control.onTelephoneButton(16); // no such station: nothing at all
         QTEST(rig.engine.calls, "engineCalls");
-        QTEST(rig.logger.entries, "log");
-        QTEST(rig.callStation, "callStation");
-        QCOMPARE(rig.callState, state); // the state follows the engine at the next tick
-        QCOMPARE(rig.alert.popupLoaded, state != 1);
+        QTRY_COMPARE(rig.logger.entries, [] { QFETCH(QStringList, log); return log; }());
+        QCOMPARE(rig.session.state(), state); // the call moves when the engine says so
+        QCOMPARE(rig.alert.popupLoaded, state != CallState::Incoming);
+        // The dial's reply has come back: the next press dials again.
+        if (state == CallState::Idle) {
+            rig.control.onTelephoneButton(4);
+            QCOMPARE(rig.engine.calls.count(), 2);
+        }
+    }
+
+    void popupRefusalIsARejectedCall()
+    {
+        Rig rig;
+        QList<CallTransition> moves;
+        connect(&rig.session, &CallSession::callStateChanged, this,
+                [&moves](const CallTransition& t) { moves.append(t); });
+        rig.reach(CallState::Incoming);
+        rig.control.rejectFromPopup();
+        QCOMPARE(rig.engine.calls, QStringList{u"terminate"_s});
+        EngineEvent end = engineEvent(Kind::Ended);
+        end.reason = u"No error"_s; // what a desk that took the call would also give: the refusal here decides
+        rig.session.handleEvent(end);
+        QCOMPARE(moves.constLast().cause, CallCause::Rejected);
     }
 
     void muteStartsUnmutedInEveryCall()
     {
         Rig rig;
         rig.window.topmost = true;
-        rig.tick(u"Incoming call from <sip:104@127.0.0.6>"_s);
-        rig.control.onTelephoneButton(4);
-        rig.tick(u"hook=answered duration=1 <sip:104@127.0.0.6>"_s);
+        rig.reach(CallState::InCall);
         QVERIFY(rig.window.muteVisible);
         rig.control.toggleMute();
         QVERIFY(rig.window.muted);
         QVERIFY(!rig.window.topmost); // a command button takes the window out of the band first
         rig.control.onTelephoneButton(4);
-        rig.tick(u"hook=offhook"_s);
+        EngineEvent end = engineEvent(Kind::Ended);
+        end.reason = u"No error"_s;
+        rig.session.handleEvent(end);
         QVERIFY(!rig.window.muteVisible);
 
         // The next call starts unmuted, so the next press mutes again.
-        rig.control.onTelephoneButton(4);
-        rig.tick(u"Call out, hook=sip:127.0.0.6 duration=0, muted=no"_s);
+        rig.reach(CallState::Outgoing);
+        rig.session.handleEvent(engineEvent(Kind::Connected));
         QVERIFY(rig.window.muteVisible);
         QVERIFY(!rig.window.muted);
         rig.engine.calls.clear();

@@ -1,6 +1,6 @@
-// The engine's socket client and LinphoneEngine against a stand-in daemon on a unix socket: reading to the
-// close, bounds, the command mapping, status texts, one log line per outage, the file sound card, and starting,
-// attaching to and stopping the daemon.
+// The engine's blocking socket client and LinphoneEngine against a stand-in daemon on a unix socket: reading to the
+// close, bounds, the command mapping, requests in order without waiting, status texts, one log line per outage,
+// the file sound card, starting, attaching to and stopping the daemon, its events and its masked, private output.
 
 #include "EngineRig.h"
 #include "EngineSocketClient.h"
@@ -154,33 +154,38 @@ private slots:
     {
         LinphoneEngine engine(m_log, fakeOptions());
         for (int i = 0; i < 3; ++i) // the status poll while no daemon answers
-            QCOMPARE(engine.callStatus(), QString());
+            QCOMPARE(ask([&engine](EngineReplyHandler h) { engine.requestStatus(h); }), EngineReply{});
         engine.noteLost(u"ended"_s); // the same outage
         const QByteArray incoming = "Incoming call from \"101\" <sip:101@127.0.0.3:5071>"_ba;
         m_daemon->replies = {{"codec disable 2", {" 2: PCMU (8000) disabled\n"}},
                              {"call sip:127.0.0.3", {"Establishing call id to <sip:127.0.0.3>, assigned id 1\n"}},
-                             {"answer", {"Call from \"rel\xc3\xa8\"\r\n"}},
-                             {"terminate", {"No active calls\n"}},
                              {"status hook", {"hook=on-hook\n", incoming + '\n', ""}}};
         QVERIFY(m_daemon->listen());
-        QCOMPARE(engine.disableCodec(2), u" 2: PCMU (8000) disabled"_s);
-        QCOMPARE(engine.dial(u" sip:127.0.0.3 "_s), u"Establishing call id to <sip:127.0.0.3>, assigned id 1"_s);
+        // Asked all at once, they go one by one in order.
+        QStringList replies;
+        const auto collect = [&replies](const EngineReply& r) { replies.append(r.ok ? r.text : u"FAILED"_s); };
+        engine.disableCodec(2, collect);
+        engine.dial(u" sip:127.0.0.3 "_s, collect);
         // One command per connection: a line break must not smuggle in a second one.
-        QCOMPARE(engine.dial(u"sip:127.0.0.3\r\nquit"_s), u"ok"_s);
-        QCOMPARE(engine.answer(), u"Call from \"rel\u00e8\""_s);
-        QCOMPARE(engine.hangUp(), u"No active calls"_s);
-        QCOMPARE(engine.mute(), u"ok"_s);
-        QCOMPARE(engine.unmute(), u"ok"_s);
+        engine.dial(u"sip:127.0.0.3\r\nquit"_s, collect);
+        engine.answer();
+        engine.hangUp();
+        engine.mute();
+        engine.unmute();
         // The idle text becomes the word the console looks for; every other status is left as it is.
-        QCOMPARE(engine.callStatus(), u"hook=offhook"_s);
-        QCOMPARE(engine.callStatus(), QString::fromUtf8(incoming));
-        QCOMPARE(engine.callStatus(), QString()); // between states: answered, so no outage below
+        for (int i = 0; i < 3; ++i)
+            engine.requestStatus(collect);
+        QVERIFY(replies.isEmpty()); // nothing comes back from inside the call
+        QTRY_COMPARE(replies.size(), 6);
+        QCOMPARE(replies, (QStringList{u" 2: PCMU (8000) disabled"_s,
+                                       u"Establishing call id to <sip:127.0.0.3>, assigned id 1"_s, u"ok"_s,
+                                       u"hook=offhook"_s, QString::fromUtf8(incoming), QString()}));
         QCOMPARE(m_daemon->commands(), (Commands{"codec disable 2", "call sip:127.0.0.3", "call sip:127.0.0.3quit",
                                                  "answer", "terminate", "mute", "unmute", "status hook", "status hook",
                                                  "status hook"}));
         engine.noteLost(u"ended"_s);
         m_daemon->stop();
-        QCOMPARE(engine.callStatus(), QString());
+        QCOMPARE(ask([&engine](EngineReplyHandler h) { engine.requestStatus(h); }), EngineReply{});
         // One line when it stops answering, one when it is back, one when it is lost again.
         const QRegularExpression expected(u"^engine: no answer to \"status hook\": [^\n]+\n"
                                           "engine: running again after \\d+\\.\\d s\nengine: lost \\(ended\\)$"_s);
@@ -195,7 +200,7 @@ private slots:
         QTest::newRow("sound card: no switch") << true << false << Commands{"status hook", "codec disable 0", "answer"};
         QTest::newRow("no sound card: file sound card first")
             << false << false << Commands{"status hook", "soundcard use files", "codec disable 0", "answer"};
-        // Not up yet: nothing goes out until it answers, then the switch comes first, once.
+        // Not up yet: what was asked fails with the switch; once it answers the switch comes first, once.
         QTest::newRow("no sound card, engine late")
             << false << true << Commands{"soundcard use files", "codec disable 0", "answer"};
     }
@@ -211,47 +216,69 @@ private slots:
         options.soundCard = soundCard ? LinphoneEngine::SoundCard::Present : LinphoneEngine::SoundCard::Absent;
         LinphoneEngine engine(m_log, options);
         engine.start(); // probes with "status hook"
+        if (late)
+            QCOMPARE(ask([&engine](EngineReplyHandler h) { engine.disableCodec(0, h); }), EngineReply{});
         // Attached: nothing written (so nothing started); missing: the configuration is written all the same.
-        QCOMPARE(EngineRig::readText(options.configPath), late ? u"[sip]\nsip_port=5060\n"_s : QString());
-        QVERIFY(!late || engine.disableCodec(0).isEmpty());
+        QTRY_COMPARE(EngineRig::readText(options.configPath), late ? u"[sip]\nsip_port=5060\n"_s : QString());
         QVERIFY(!m_log.entries.contains(kFileSoundCard) && (!late || m_daemon->listen()));
-        QCOMPARE(engine.disableCodec(0), u"ok"_s);
-        QCOMPARE(engine.answer(), u"ok"_s);
-        // Released, it sends nothing; a daemon it did not start it does not stop.
-        engine.release();
-        QCOMPARE(engine.callStatus(), QString());
-        engine.stopStartedDaemon(100);
-        QCOMPARE(m_daemon->commands(), commands);
+        QCOMPARE(ask([&engine](EngineReplyHandler h) { engine.disableCodec(0, h); }).text, u"ok"_s);
+        engine.answer();
+        QTRY_COMPARE(m_daemon->commands(), commands);
         QCOMPARE(m_log.entries.count(kFileSoundCard), soundCard ? 0 : 1);
+        // Stopped, it sends nothing more; a daemon it did not start is told to quit, not killed.
+        bool stopped = false;
+        engine.stop(300, [&stopped] { stopped = true; });
+        QTRY_VERIFY(stopped);
+        QCOMPARE(ask([&engine](EngineReplyHandler h) { engine.requestStatus(h); }), EngineReply{});
+        QCOMPARE(m_daemon->commands(), commands + Commands{"quit"});
     }
 
-    void startStartsAndStopsDaemon()
+    void startedDaemonItsEventsAndItsEnd()
     {
         LinphoneEngine::Options options = fakeOptions(true);
         // A device as configuration: the engine would turn it into a regular file and break the machine.
         options.configPath = u"/dev/null"_s;
-        LinphoneEngine(m_log, options).start();
-        QCOMPARE(m_log.entries, QStringList{u"engine: /dev/null is not a regular file; engine not started"_s});
+        {
+            LinphoneEngine refused(m_log, options);
+            refused.start();
+            QTRY_COMPARE(m_log.entries,
+                         QStringList{u"engine: /dev/null is not a regular file; engine not started"_s});
+        }
         options.configPath = m_dir->filePath(u"linphonerc"_s);
-        QFile config(options.configPath); // prepared by an installer or a test: kept
+        QFile config(options.configPath); // prepared by an installer or a test: kept, but made private
         QVERIFY(config.open(QIODevice::WriteOnly) && config.write("[sip]\nsip_port=5099\n") > 0);
         config.close();
         QDir(LinphoneEngine::engineDataDir()).removeRecursively();
         LinphoneEngine engine(m_log, options);
+        QList<EngineEvent> events;
+        connect(&engine, &LinphoneEngine::callEvent, this, [&events](const EngineEvent& e) { events.append(e); });
+        engine.registerAt(u"127.0.0.1:5080"_s, u"100"_s, u"s3cret"_s, {}); // the password to mask from now on
         engine.start();
+        QTRY_VERIFY(engine.startedDaemon());
         const qint64 pid = engine.startedPid();
-        QVERIFY(engine.startedDaemon() && !ProcessProbe::gone(pid));
         QTRY_COMPARE(EngineRig::readText(options.program + u".args"_s).split(u'\n'),
                      (QStringList{u"--pipe"_s, u"-c"_s, options.configPath, u"-d"_s, u"0"_s, QString()}));
         QCOMPARE(EngineRig::readText(options.configPath), u"[sip]\nsip_port=5099\n"_s);
         QVERIFY(QFileInfo(LinphoneEngine::engineDataDir()).isDir()); // without it the engine answers calls with 503
-        // The daemon's output goes to its log file beside the configuration.
-        QTRY_COMPARE(EngineRig::readText(m_dir->filePath(u"linphonec.log"_s)), u"fake engine up\n"_s);
+        // Its output: the event lines come as events, the copy beside the configuration masks the password and is
+        // the operator's alone, like the configuration the engine stores it in.
+        QTRY_COMPARE(events.size(), 2);
+        QCOMPARE(events[0].kind, EngineEvent::Kind::IncomingCall);
+        QCOMPARE(events[1].reason, u"Not answered"_s);
+        const QString copy = m_dir->filePath(u"linphonec.log"_s);
+        QTRY_VERIFY(EngineRig::readText(copy).contains("sip:127.0.0.1:5080 ******'"_L1));
+        QVERIFY(!EngineRig::readText(copy).contains("s3cret"_L1));
+        for (const QString& file : {copy, options.configPath})
+            QCOMPARE(QFileInfo(file).permissions() & 0x0077, QFileDevice::Permissions());
         // A second start while it runs (and does not answer yet) starts no second one.
         engine.start();
+        QTRY_VERIFY(m_log.entries.last().contains("is still starting"_L1));
         QCOMPARE(engine.startedPid(), pid);
-        // It does not answer "quit", so it is killed after the grace period.
-        engine.stopStartedDaemon(200);
+        // It does not answer "quit", so it is killed after the grace period; the event loop runs meanwhile.
+        bool stopped = false;
+        engine.stop(200, [&stopped] { stopped = true; });
+        QVERIFY(!stopped);
+        QTRY_VERIFY(stopped);
         QVERIFY(ProcessProbe::gone(pid));
         QCOMPARE(m_log.entries.last(), u"engine: linphonec (pid %1) did not quit within 200 ms: killed"_s.arg(pid));
     }
@@ -259,13 +286,26 @@ private slots:
 private:
     QString socketPath() const { return m_dir->filePath(u"engine.sock"_s); }
 
+    /// One request, waited for.
+    static EngineReply ask(const std::function<void(EngineReplyHandler)>& request)
+    {
+        std::optional<EngineReply> reply;
+        request([&reply](const EngineReply& r) { reply = r; });
+        (void)QTest::qWaitFor([&reply] { return reply.has_value(); }, 5000);
+        return reply.value_or(EngineReply{true, u"no reply at all"_s});
+    }
+
     /// withProgram: a script stands in for linphonec (it records its arguments, says hello, then idles);
     /// otherwise the program is missing.
     LinphoneEngine::Options fakeOptions(bool withProgram = false) const
     {
         QFile script(m_dir->filePath(u"fake-linphonec"_s));
         if (withProgram && script.open(QIODevice::WriteOnly))
-            script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\necho fake engine up\nexec sleep 60\n");
+            script.write("#!/bin/sh\nprintf '%s\\n' \"$@\" > \"$0.args\"\n"
+                         "echo \"linphonec> Receiving command 'register sip:100@127.0.0.1:5080 sip:127.0.0.1:5080 s3cret'\"\n"
+                         "echo 'Receiving new incoming call from <sip:101@127.0.0.3>, assigned id 1'\n"
+                         "printf 'linphonec> Call 1 with <sip:101@127.0.0.3> ended (Not answered).\\nstill s3cret\\n'\n"
+                         "exec sleep 60\n");
         script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         return {.program = withProgram ? script.fileName() : u"/nonexistent/linphonec"_s,
                 .configPath = m_dir->filePath(u"linphonerc"_s), .logPath = {}, .socketPath = socketPath(),

@@ -17,6 +17,22 @@ namespace {
 
 constexpr qint64 kStart = 1'800'000'000'000; // ms since the epoch
 
+// A state or cause by its name in the logs without spaces ("incall", "endedbypeer"); the names end at the first empty.
+template <typename Enum>
+Enum byName(const QString& word, QString (*name)(Enum))
+{
+    for (int i = 0; !name(Enum(i)).isEmpty(); ++i) {
+        if (name(Enum(i)).remove(u' ') == word)
+            return Enum(i);
+    }
+    qFatal("unknown name %s", qPrintable(word));
+}
+
+CallTransition known(CallState from, CallState to, int station, CallCause cause = CallCause::None)
+{
+    return CallTransition{from, to, station, cause, u"<sip:%1@h>"_s.arg(100 + station), true};
+}
+
 // "kind/outcome/station/duration/caller/pictures", pictures as two digits (slot 0, slot 1).
 QString describe(const HistoryEvent& e)
 {
@@ -63,8 +79,8 @@ class TestHistoryRecorder : public QObject
         return jpeg;
     }
 
-    // One line of a script: "+MS" moves the clock; "frame S", "ring S STATUS", "state FROM TO S",
-    // "reject", "door S", "end S", "relay S COMMAND sent|dropped", "engine up|down".
+    // One line of a script: "+MS" moves the clock; "frame S", "ring S|? PEER" (?: a caller that matched no
+    // station), "state FROM TO S [CAUSE]", "door S", "end S", "relay S COMMAND sent|dropped", "engine up|down".
     void run(HistoryRecorder& recorder, const QString& line)
     {
         const QStringList w = line.split(u' ');
@@ -73,11 +89,11 @@ class TestHistoryRecorder : public QObject
         else if (w[0] == "frame"_L1)
             recorder.frameArrived(w[1].toInt(), "jpeg " + line.toUtf8() + " at " + QByteArray::number(m_now));
         else if (w[0] == "ring"_L1)
-            recorder.callStateChanged(0, 1, w[1].toInt(), w.mid(2).join(u' '));
+            recorder.callStateChanged(CallTransition{CallState::Idle, CallState::Incoming, w[1].toInt(),
+                                                     CallCause::None, w.mid(2).join(u' '), w[1] != "?"_L1});
         else if (w[0] == "state"_L1)
-            recorder.callStateChanged(w[1].toInt(), w[2].toInt(), w[3].toInt(), u"status"_s);
-        else if (w[0] == "reject"_L1)
-            recorder.callRejected();
+            recorder.callStateChanged(known(byName(w[1], callStateName), byName(w[2], callStateName), w[3].toInt(),
+                                            byName(w.value(4, u"none"_s), callCauseName)));
         else if (w[0] == "door"_L1)
             recorder.doorCallAnnounced(w[1].toInt());
         else if (w[0] == "end"_L1)
@@ -106,33 +122,35 @@ private slots:
         QTest::addColumn<QStringList>("script");
         QTest::addColumn<QStringList>("expected"); // oldest first
         QTest::addColumn<int>("missed");
-        const QString ring2 = u"ring 2 Incoming call from \"door\" <sip:102@127.0.0.4:5060>"_s;
+        const QString ring2 = u"ring 2 \"door\" <sip:102@127.0.0.4:5060>"_s;
 
         QTest::newRow("missed, fresh frame at the ring")
-            << QStringList{u"frame 2"_s, u"+900"_s, ring2, u"+20000"_s, u"state 1 0 2"_s}
+            << QStringList{u"frame 2"_s, u"+900"_s, ring2, u"+20000"_s, u"state incoming idle 2 endedbypeer"_s}
             << QStringList{u"incoming call/missed/2/-1//10"_s} << 1;
         QTest::newRow("answered: ring and answer pictures, duration")
-            << QStringList{u"frame 2"_s, ring2, u"+3000"_s, u"frame 2"_s, u"state 1 3 2"_s, u"+65400"_s,
-                           u"state 3 0 2"_s}
+            << QStringList{u"frame 2"_s, ring2, u"+3000"_s, u"frame 2"_s, u"state incoming incall 2 answeredhere"_s,
+                           u"+65400"_s, u"state incall idle 2 endedbypeer"_s}
             << QStringList{u"incoming call/answered/2/65//11"_s} << 0;
         QTest::newRow("rejected on the popup is not missed")
-            << QStringList{ring2, u"reject"_s, u"state 1 0 2"_s} << QStringList{u"incoming call/rejected/2/-1//00"_s}
-            << 0;
-        QTest::newRow("a reject after the answer changes nothing")
-            << QStringList{ring2, u"state 1 3 2"_s, u"reject"_s, u"+1000"_s, u"state 3 0 2"_s}
+            << QStringList{ring2, u"state incoming idle 2 rejected"_s}
+            << QStringList{u"incoming call/rejected/2/-1//00"_s} << 0;
+        QTest::newRow("hung up on the popup after the answer is answered")
+            << QStringList{ring2, u"state incoming incall 2 answeredhere"_s, u"+1000"_s,
+                           u"state incall idle 2 rejected"_s}
             << QStringList{u"incoming call/answered/2/1//00"_s} << 0;
         QTest::newRow("unknown caller: no station, its address, no picture")
-            << QStringList{u"frame 0"_s, u"ring 0 Incoming call from \"x\" <sip:999@127.0.0.9>"_s,
-                           u"state 1 0 0"_s}
+            << QStringList{u"frame 0"_s, u"ring ? \"x\" <sip:999@127.0.0.9>"_s, u"state incoming idle 0 endedbypeer"_s}
             << QStringList{u"incoming call/missed/-1/-1/sip:999@127.0.0.9/00"_s} << 1;
         QTest::newRow("outgoing, not answered")
-            << QStringList{u"frame 4"_s, u"state 0 2 4"_s, u"+30000"_s, u"state 2 0 4"_s}
+            << QStringList{u"frame 4"_s, u"state idle outgoing 4"_s, u"+30000"_s, u"state outgoing idle 4 hunguphere"_s}
             << QStringList{u"outgoing call/not answered/4/-1//10"_s} << 0;
         QTest::newRow("outgoing, answered")
-            << QStringList{u"state 0 2 4"_s, u"state 2 3 4"_s, u"+10000"_s, u"state 3 0 4"_s}
+            << QStringList{u"state idle outgoing 4"_s, u"state outgoing incall 4 peeranswered"_s, u"+10000"_s,
+                           u"state incall idle 4 hunguphere"_s}
             << QStringList{u"outgoing call/answered/4/10//00"_s} << 0;
         QTest::newRow("a new ring while in a call ends that call first")
-            << QStringList{u"state 0 2 4"_s, u"state 2 3 4"_s, u"+2000"_s, ring2, u"state 1 0 2"_s}
+            << QStringList{u"state idle outgoing 4"_s, u"state outgoing incall 4 peeranswered"_s, u"+2000"_s, ring2,
+                           u"state incoming idle 2 endedbypeer"_s}
             << QStringList{u"outgoing call/answered/4/2//00"_s, u"incoming call/missed/2/-1//00"_s} << 1;
         QTest::newRow("stale frame: the next one is taken")
             << QStringList{u"frame 3"_s, u"+1500"_s, u"door 3"_s, u"+700"_s, u"frame 3"_s, u"end 3"_s}
@@ -189,11 +207,11 @@ private slots:
         const QByteArray atRing("\xff\xd8 ring frame", 13);
         const QByteArray atAnswer("\xff\xd8 answer frame", 15);
         recorder.frameArrived(7, atRing);
-        recorder.callStateChanged(0, 1, 7, u"Incoming call <sip:107@h>"_s);
+        recorder.callStateChanged(known(CallState::Idle, CallState::Incoming, 7));
         m_now += 4000;
         recorder.frameArrived(7, atAnswer);
-        recorder.callStateChanged(1, 3, 7, u"answered"_s);
-        recorder.callStateChanged(3, 0, 7, u"offhook"_s);
+        recorder.callStateChanged(known(CallState::Incoming, CallState::InCall, 7, CallCause::AnsweredHere));
+        recorder.callStateChanged(known(CallState::InCall, CallState::Idle, 7, CallCause::HungUpHere));
         const QList<HistoryEvent> stored = storedEvents(archive);
         QCOMPARE(stored.size(), 1);
         QCOMPARE(storedPicture(archive, stored[0].id, 0), atRing);
@@ -209,8 +227,8 @@ private slots:
             HistoryRecorder before(archive, m_record, [this] { return m_now; });
             for (int i = 0; i < 3; ++i) {
                 m_now += 1000;
-                before.callStateChanged(0, 1, 1, u"Incoming call <sip:101@h>"_s);
-                before.callStateChanged(1, 0, 1, u"offhook"_s);
+                before.callStateChanged(known(CallState::Idle, CallState::Incoming, 1));
+                before.callStateChanged(known(CallState::Incoming, CallState::Idle, 1, CallCause::EndedByPeer));
             }
         }
         const qint64 seen = m_now - 1500; // the last two are newer
@@ -218,8 +236,9 @@ private slots:
         QSignalSpy changed(&recorder, &HistoryRecorder::missedCountChanged);
         recorder.loadMissedCount(seen);
         // A call missed while the count is read counts too.
-        recorder.callStateChanged(0, 1, 1, u"Incoming call <sip:101@h>"_s);
-        recorder.callStateChanged(1, 0, 1, u"offhook"_s);
+        m_now += 1000;
+        recorder.callStateChanged(known(CallState::Idle, CallState::Incoming, 1));
+        recorder.callStateChanged(known(CallState::Incoming, CallState::Idle, 1, CallCause::EndedByPeer));
         QTRY_COMPARE(recorder.missedCount(), 3);
         recorder.historyOpened();
         QCOMPARE(recorder.missedCount(), 0);

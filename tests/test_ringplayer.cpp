@@ -24,8 +24,8 @@ namespace {
 
 struct Ring
 {
-    explicit Ring(const QString& path) : ring(player, scheduler, logger, callState, path) {}
-    int callState = 1;
+    explicit Ring(const QString& path) : ring(player, scheduler, logger, [this] { return ringing; }, path) {}
+    bool ringing = true;
     SoundEffectRingPlayer player;
     QtScheduler scheduler;
     RecordingLogger logger;
@@ -89,7 +89,7 @@ private slots:
         // The sink is paced: two rings of 300 ms cannot have ended at once unless nothing played.
         QVERIFY2(clock.elapsed() >= 500, qPrintable(QString::number(clock.elapsed())));
         // The call is answered: the playback under way finishes and is not played again.
-        r.callState = 3;
+        r.ringing = false;
         const qsizetype playedBefore = played.count(), finishedBefore = finished.count();
         QTRY_VERIFY_WITH_TIMEOUT(finished.count() > finishedBefore, 5000);
         QTest::qWait(200);

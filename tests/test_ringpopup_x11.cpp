@@ -3,7 +3,6 @@
 // focus, and it tells the window manager so (input hint false, user time 0), stays on top and is a transient
 // utility window, which task bars leave out.
 
-#include "FakeSipEngine.h"
 #include "RingPopup.h"
 
 #include <QApplication>
@@ -30,8 +29,7 @@ private slots:
         edit.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&edit));
         QTest::keyClicks(&edit, u"10"_s);
-        FakeSipEngine engine;
-        RingPopup popup(engine);
+        RingPopup popup;
         popup.show();
         QVERIFY(QTest::qWaitForWindowExposed(&popup));
         QTRY_VERIFY(!popup.slideTimer()->isActive()); // the whole rise, with the window manager's events coming in

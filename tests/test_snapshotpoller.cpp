@@ -1,10 +1,12 @@
-// Snapshot polling against simulated stations: pictures to tiles and zoom, the failure rule for every kind
+// Snapshot polling against simulated stations: pictures to tiles and zoom, each camera frame named by its
+// station, the failure rule for every kind
 // of dead camera while the healthy ones go on, one fetch per station at a time, the fetch deadline, stop,
 // and the reopen of every 120th tick.
 
 #include "ConfigRecord.h"
 #include "FakeConsoleWindow.h"
 #include "FakeSettingsStore.h"
+#include "PictureDecoder.h"
 #include "RecordingLogger.h"
 #include "Scheduler.h"
 #include "SnapshotClient.h"
@@ -91,6 +93,33 @@ private slots:
         QVERIFY(runPass());
         QCOMPARE(m_tiles.pictureCalls.count(0), 2);
         QCOMPARE(m_tiles.pictureCalls.count(1), 3);
+    }
+
+    void framesNameTheirStation_data()
+    {
+        QTest::addColumn<QString>("firstMode"); // station 0's camera: the order of the answers must not matter
+        QTest::newRow("as asked") << u"ok"_s;
+        QTest::newRow("first answers last") << u"slow:300"_s;
+    }
+
+    void framesNameTheirStation()
+    {
+        QFETCH(QString, firstMode);
+        m_record.active[0] = m_record.active[1] = 1;
+        setMode(0, firstMode);
+        QSignalSpy frames(m_poller.get(), &SnapshotPoller::frameReceived);
+        QVERIFY(runPass());
+        // The simulator draws its station into the frame: each one, decoded as for the tile it names, must give
+        // that tile's very pixels.
+        QCOMPARE(frames.size(), 2);
+        QSet<int> named;
+        for (const QList<QVariant>& frame : std::as_const(frames)) {
+            const int station = frame.at(0).toInt();
+            named.insert(station);
+            QCOMPARE(PictureDecoder::decode(frame.at(1).toByteArray(), m_tiles.pictureSizes[station]),
+                     m_tiles.pictures[station]);
+        }
+        QCOMPARE(named, (QSet<int>{0, 1}));
     }
 
     void failureModesCountAsFailures_data()

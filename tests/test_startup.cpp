@@ -1,16 +1,14 @@
 // Start-up against scripted fakes: the order of its steps, the waits for the
-// engine and registration.
+// engine and the registration over the engine's socket.
 
 #include "ConfigFile.h"
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
 #include "EngineBringUp.h"
-#include "FakeChildProcessRunner.h"
 #include "FakeScheduler.h"
 #include "FakeSettingsStore.h"
 #include "FakeSipEngine.h"
 #include "RecordingLogger.h"
-#include "ShellRunner.h"
 #include "StartupSequence.h"
 
 #include <QTemporaryDir>
@@ -54,19 +52,17 @@ struct Rig
     ConsoleState state;
     RecordingLogger log;
     FakeSipEngine engine;
-    FakeChildProcessRunner processes;
-    ShellRunner shell{log, processes};
     FakeSettingsStore settings;
     FakeScheduler scheduler;
     FakeHost host{journal};
-    EngineBringUp bringUp{engine, shell, log, scheduler, record, dir.path()};
+    EngineBringUp bringUp{engine, log, scheduler, record};
     int scratchCalls = 0;
     std::unique_ptr<StartupSequence> startup;
 
     Rig()
     {
-        log.journal = engine.journal = processes.journal = &journal;
-        processes.script = [](const FakeChildProcessRunner::Run&) { return ChildRunResult{true, "registered\n", false}; };
+        log.journal = engine.journal = &journal;
+        engine.registerReply = u"registered"_s;
     }
     StartupSequence::Outcome start()
     {
@@ -79,8 +75,13 @@ struct Rig
     {
         QCOMPARE(start(), StartupSequence::Outcome::Running);
         QCOMPARE(startup->start(), StartupSequence::Outcome::Running); // a second start adds nothing
-        scheduler.runAll();
-        QVERIFY(startup->isFinished());
+        // The waits are the scheduler's, the engine's replies come from the event loop.
+        QVERIFY(QTest::qWaitFor(
+            [this] {
+                scheduler.runAll();
+                return startup->isFinished();
+            },
+            5000));
     }
     QByteArray writeConfig(const ConfigRecord& r)
     {
@@ -161,21 +162,18 @@ private slots:
         rig.writeConfig(r);
         rig.engine.available = engine;
         rig.run();
-        QCOMPARE(rig.processes.runs.size(), server && engine ? 1 : 0);
+        const QStringList registrations = rig.engine.calls.filter(u"register"_s);
+        QCOMPARE(registrations.size(), server && engine ? 1 : 0);
         QVERIFY2(!rig.log.entries.join(u'|').contains("p a\"ss"_L1), qPrintable(rig.log.entries.join(u'|')));
         QCOMPARE(rig.journal.contains(u"host:missing linphonec"_s), !engine);
         QCOMPARE(rig.engine.calls.contains(u"init"_s), engine); // no engine: no waits for it either
         QVERIFY(rig.journal.last().startsWith(u"host:finished"_s));
-        if (rig.processes.runs.isEmpty())
+        if (registrations.isEmpty())
             return;
-        const auto& run = rig.processes.runs.first();
-        QCOMPARE(run.program, rig.dir.path() + u"/lp/linphonecsh"_s);
-        // Fields as stored, each its own argument: nothing is trimmed or split.
-        QCOMPARE(run.args, (QStringList{u"register"_s, u"--host"_s, u"127.0.0.1:5080 "_s, u"--username"_s, u"100"_s,
-                                        u"--password"_s, u"p a\"ss"_s}));
-        QVERIFY(run.wantStdOut && !run.wantStdErr);
+        // The fields reach the engine as stored (it makes them one command); the log masks the password.
+        QCOMPARE(registrations.first(), u"register 127.0.0.1:5080  100 p a\"ss"_s);
         QCOMPARE(rig.log.entries.mid(rig.log.entries.size() - 2),
-                 (QStringList{u"--host 127.0.0.1:5080  --username 100 --password ******"_s, u"registered\n"_s}));
+                 (QStringList{u"--host 127.0.0.1:5080  --username 100 --password ******"_s, u"registered"_s}));
     }
 
     void stationZeroShownButNotWritten()
@@ -189,7 +187,12 @@ private slots:
         QVERIFY(!before.isEmpty());
         rig.start();
         QCOMPARE(rig.record.active[0], qint16(0)); // the call sockets were opened while it was inactive
-        rig.scheduler.runAll();
+        QVERIFY(QTest::qWaitFor(
+            [&rig] {
+                rig.scheduler.runAll();
+                return rig.startup->isFinished();
+            },
+            5000));
         QCOMPARE(rig.record.active[0], qint16(1));
         QFile f(ConfigFile::configPath(rig.dir.path()));
         QVERIFY(f.open(QIODevice::ReadOnly));

@@ -5,13 +5,14 @@
 
 #include "AudioHardware.h"
 #include "CallConsole.h"
-#include "CallStatusMonitor.h"
+#include "CallSession.h"
 #include "ConfigRecord.h"
 #include "ConsoleApplication.h"
 #include "EngineSocketClient.h"
 #include "EngineSupervisor.h"
 #include "HistoryArchive.h"
 #include "HistoryRecorder.h"
+#include "HistoryWiring.h"
 #include "HistoryWindow.h"
 #include "ImageButton.h"
 #include "IncomingCallAlert.h"
@@ -21,10 +22,14 @@
 #include "ProcessProbe.h"
 #include "RingPopup.h"
 #include "RingTone.h"
+#include "SnapshotPoller.h"
 #include "StationSimulator.h"
+#include "StationWiring.h"
+#include "TelephonyWiring.h"
 
 #include <QApplication>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTest>
@@ -38,7 +43,7 @@ using Transitions = QList<QPair<int, int>>;
 
 namespace {
 
-/// A poll every 500 ms plus the engine's reply: a state shows within about a second.
+/// The engine's event line comes within milliseconds; this bounds a loaded machine.
 constexpr int kStateTimeoutMs = 10000;
 
 /// Stations on loopback only. Station 1's extension 10 is a prefix of station 3's 101: a call from 101 matches
@@ -119,7 +124,7 @@ private slots:
     {
         if (m_console && callState() != 0) {
             // A failed test may leave a call up: end it so the next test starts idle.
-            m_console->engine()->hangUp();
+            m_console->telephony().engine().hangUp();
             (void)QTest::qWaitFor([this] { return callState() == 0; }, kStateTimeoutMs);
         }
     }
@@ -155,7 +160,7 @@ private slots:
         // The operator looked at the history before the call: nothing missed so far.
         m_console->openHistory();
         m_console->historyWindow()->close();
-        QCOMPARE(m_console->historyRecorder()->missedCount(), 0);
+        QCOMPARE(m_console->history().recorder().missedCount(), 0);
         SipPeer caller(m_peerDir, u"station%1_%2"_s.arg(station).arg(QString::fromLatin1(QTest::currentDataTag())));
         QString error;
         const ConfigRecord& r = m_console->record();
@@ -164,7 +169,7 @@ private slots:
                  qPrintable(error));
         // Ringing on the caller's tile alone, the console out of the tray for it.
         QTRY_VERIFY2_WITH_TIMEOUT(callState() == 1, qPrintable(report() + caller.output()), kStateTimeoutMs);
-        QCOMPARE(m_console->state().callStation, station);
+        QCOMPARE(m_console->telephony().session().station(), station);
         QCOMPARE(tel(1) + tel(3), station == 1 ? u"tel_vtel_n"_s : u"tel_ntel_v"_s);
         QVERIFY(m_console->state().inTray == 0 && m_console->state().restoredForCall == int(fromTray));
         QTRY_VERIFY(w->isVisible() && m_console->ringPopup() && m_console->ringPopup()->isVisible());
@@ -177,8 +182,8 @@ private slots:
         connect(popup, &RingPopup::slidOut, this, [&slidOut] { ++slidOut; });
         // Where the popup is the moment the call ends, and the window's opacity meanwhile.
         QString atEnd;
-        const auto ended = connect(monitor(), &CallStatusMonitor::callStateChanged, this, [&atEnd, popup](int, int to) {
-            if (to == 0 && popup)
+        const auto ended = connect(session(), &CallSession::callStateChanged, this, [&atEnd, popup](const CallTransition& t) {
+            if (t.to == CallState::Idle && popup)
                 atEnd = u"visible %1 sliding %2 at %3,%4"_s.arg(popup->isVisible()).arg(popup->slideTimer()->isActive())
                             .arg(popup->pos().x()).arg(popup->pos().y());
         });
@@ -196,7 +201,7 @@ private slots:
         }
         if (!answer.isEmpty()) {
             QTRY_VERIFY2_WITH_TIMEOUT(callState() == 3, qPrintable(report() + caller.output()), kStateTimeoutMs);
-            QVERIFY(m_console->state().callStation == station && tel(station) == "tel_r"_L1);
+            QVERIFY(m_console->telephony().session().station() == station && tel(station) == "tel_r"_L1);
             QVERIFY(muteButtonShown() && isTopmost());
             // Used at rest, the popup's answer slides it out; either way it unloads.
             QTRY_VERIFY(popup.isNull() && !m_console->ringPopup());
@@ -227,12 +232,12 @@ private slots:
         QVERIFY(call.hasPicture[0] && call.hasPicture[1] == !answer.isEmpty());
         QCOMPARE(storedPictureSize(call.id, 0), QSize(640, 480));
         const int missed = answer.isEmpty() ? 1 : 0;
-        QCOMPARE(m_console->historyRecorder()->missedCount(), missed);
+        QCOMPARE(m_console->history().recorder().missedCount(), missed);
         QCOMPARE(m_console->window()->trayTip().contains("- 1 missed call "_L1), missed == 1);
         QCOMPARE(historyBadge(), missed == 1 ? u"1"_s : QString());
         m_console->openHistory();
         QVERIFY(m_console->historyWindow()->isVisible());
-        QVERIFY(m_console->historyRecorder()->missedCount() == 0 && historyBadge().isEmpty());
+        QVERIFY(m_console->history().recorder().missedCount() == 0 && historyBadge().isEmpty());
         QVERIFY(!m_console->window()->trayTip().contains("missed"_L1));
         m_console->historyWindow()->close();
         if (fromTray)
@@ -298,13 +303,33 @@ private slots:
             record.userId = u"100"_s;
             record.password = u"console-secret"_s;
             m_logOffset = 0;
+            // Every process's command line is read while the console starts and registers: the password is on none.
+            QStringList exposed;
+            QTimer procScan;
+            connect(&procScan, &QTimer::timeout, this, [&exposed] {
+                for (const QString& pid : QDir(u"/proc"_s).entryList(QDir::Dirs))
+                    if (ProcessProbe::commandLine(pid.toLongLong()).contains("console-secret"_L1))
+                        exposed.append(pid);
+            });
+            procScan.start(5);
             QVERIFY2(startConsole(record, u"prog-server"_s, &error), qPrintable(error));
-            // Start-up registered through the engine shell: logged without the password, accepted by the registrar.
+            // Registered over the engine's socket: logged without the password, accepted by the registrar.
             QVERIFY2(report().contains(u"--host 127.0.0.1:%1 --username 100 --password ******"_s.arg(port))
                          && !report().contains("console-secret"_L1),
                      qPrintable(report()));
             QTRY_VERIFY2_WITH_TIMEOUT(registrarLog().contains("REGISTER of 100 saved"_L1), qPrintable(registrarLog()),
                                       10000);
+            procScan.stop();
+            QVERIFY2(exposed.isEmpty(), qPrintable(exposed.join(u' ')));
+            // The engine's own files: its output copy masks the password, and what holds it is the operator's alone.
+            const QString engineDir = QFileInfo(m_console->telephony().engine().options().configPath).absolutePath();
+            QTRY_VERIFY(readText(engineDir + u"/linphonec.log"_s).contains("Receiving command 'register"_L1));
+            for (const QString& file : {u"linphonec.log"_s, u"linphonec.log.1"_s, u"linphonerc"_s}) {
+                const QFileInfo info(engineDir + u'/' + file);
+                QVERIFY2(!info.exists() || (info.permissions() & 0x0077) == 0, qPrintable(info.filePath()));
+                QVERIFY2(file == u"linphonerc"_s || !readText(info.filePath()).contains("console-secret"_L1),
+                         qPrintable(info.filePath()));
+            }
             dialled = u"sip:101@127.0.0.1:%1"_s.arg(port);
         }
 
@@ -318,7 +343,7 @@ private slots:
                      && waitUntilBound(QHostAddress(ip), 5060, 10000),
                  qPrintable(error + peer.output()));
         QTest::mouseClick(m_console->mainWindow()->telephoneButton(station), Qt::LeftButton);
-        QCOMPARE(m_console->state().callStation, station);
+        QCOMPARE(m_console->telephony().session().station(), station);
         QTRY_VERIFY2_WITH_TIMEOUT(callState() == 2, qPrintable(report() + peer.output()), kStateTimeoutMs);
         QVERIFY2(tel(station) == "tel_b"_L1 && report().contains(dialled), qPrintable(report()));
         QTRY_VERIFY2_WITH_TIMEOUT(callState() == 3, qPrintable(report() + peer.output()), kStateTimeoutMs);
@@ -341,14 +366,34 @@ private slots:
         if (server) {
             // An engine replaced after a crash registers again.
             const qsizetype registrations = registrarLog().count("REGISTER of 100 saved"_L1);
-            QVERIFY(::kill(pid_t(m_console->engine()->startedPid()), SIGKILL) == 0);
-            QTRY_VERIFY_WITH_TIMEOUT(!m_console->supervisor()->isTelephonyUp(), 2000);
-            QTRY_VERIFY2_WITH_TIMEOUT(m_console->supervisor()->isTelephonyUp(), qPrintable(report()), 15000);
+            QVERIFY(::kill(pid_t(m_console->telephony().engine().startedPid()), SIGKILL) == 0);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_console->telephony().supervisor().isTelephonyUp(), 2000);
+            QTRY_VERIFY2_WITH_TIMEOUT(m_console->telephony().supervisor().isTelephonyUp(), qPrintable(report()), 15000);
             QTRY_VERIFY2_WITH_TIMEOUT(registrarLog().count("REGISTER of 100 saved"_L1) > registrations,
                                       qPrintable(report() + registrarLog()), 10000);
             QVERIFY2(report().count(u"--password ******"_s) == 2 && !report().contains("console-secret"_L1),
                      qPrintable(report() + registrarLog()));
         }
+    }
+
+    void ringsFromTheEventLineAlone()
+    {
+        // The backstop poll slowed far beyond any ring: what moves the call is the engine's event line.
+        CallSession* call = session();
+        const int backstopMs = call->backstopIntervalMs();
+        call->startBackstop(600000);
+        const auto restore = qScopeGuard([call, backstopMs] { call->startBackstop(backstopMs); });
+        QSignalSpy polls(call, &CallSession::statusPolled);
+        SipPeer caller(m_peerDir, u"event_line"_s);
+        QElapsedTimer sinceInvite;
+        sinceInvite.start();
+        QVERIFY2(answeredAtTile(caller, 2), qPrintable(report() + caller.output()));
+        QVERIFY2(sinceInvite.elapsed() < 5000, qPrintable(QString::number(sinceInvite.elapsed())));
+        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 0, qPrintable(report() + caller.output()), kStateTimeoutMs);
+        QCOMPARE(m_transitions, (Transitions{{0, 1}, {1, 3}, {3, 0}}));
+        QCOMPARE(polls.count(), 0);
+        QString error;
+        QVERIFY2(caller.finish(15000, &error), qPrintable(error));
     }
 
     void doorCallAndDoorOpenAreRecorded()
@@ -376,8 +421,9 @@ private slots:
         QTest::addColumn<int>("signal");
         QTest::addColumn<int>("idleWithinMs");
         QTest::newRow("killed") << int(SIGKILL) << 1000;
-        // A stopped daemon takes three unanswered polls of up to 2 s each to be found hung.
-        QTest::newRow("stopped") << int(SIGSTOP) << 9000;
+        // A stopped daemon is found hung by the first request it leaves unanswered for 2 s; the backstop poll
+        // asks every 2 s.
+        QTest::newRow("stopped") << int(SIGSTOP) << 6000;
     }
 
     void engineLostInACallIsReplaced()
@@ -387,16 +433,30 @@ private slots:
         SipPeer caller(m_peerDir, u"lost_%1"_s.arg(QString::fromLatin1(QTest::currentDataTag())));
         QVERIFY2(answeredAtTile(caller, 3), qPrintable(report() + caller.output()));
 
+        // The cameras go on while the engine hangs or is replaced: the longest wait between two pictures of a tile.
+        QElapsedTimer sinceFrame;
+        qint64 longestGapMs = 0;
+        const auto frames = connect(&m_console->stations().poller(), &SnapshotPoller::frameReceived, this,
+                                    [&sinceFrame, &longestGapMs](int station) {
+                                        if (station != 3)
+                                            return;
+                                        if (sinceFrame.isValid())
+                                            longestGapMs = qMax(longestGapMs, sinceFrame.elapsed());
+                                        sinceFrame.start();
+                                    });
+        const auto disconnectFrames = qScopeGuard([frames] { QObject::disconnect(frames); });
+
         // The call is gone with its engine: at once the tile is idle, nothing pretends otherwise.
-        const qint64 pid = m_console->engine()->startedPid();
+        const qint64 pid = m_console->telephony().engine().startedPid();
         QVERIFY(::kill(pid_t(pid), signal) == 0);
         QTRY_VERIFY2_WITH_TIMEOUT(callState() == 0, qPrintable(report()), idleWithinMs);
         QVERIFY(tel(3) == "tel_n"_L1 && !muteButtonShown() && !isTopmost() && !m_console->ringPopup());
         QVERIFY(m_console->window()->trayTip().contains("SIP engine not running"_L1));
         // A new engine of its own, the old one gone (a stopped one killed by its PID).
-        QTRY_VERIFY2_WITH_TIMEOUT(m_console->supervisor()->isTelephonyUp(), qPrintable(report()), 15000);
-        QVERIFY(m_console->engine()->startedPid() != pid);
+        QTRY_VERIFY2_WITH_TIMEOUT(m_console->telephony().supervisor().isTelephonyUp(), qPrintable(report()), 15000);
+        QVERIFY(m_console->telephony().engine().startedPid() != pid);
         QTRY_VERIFY(ProcessProbe::gone(pid));
+        QVERIFY2(sinceFrame.isValid() && longestGapMs < 1500, qPrintable(QString::number(longestGapMs)));
         QVERIFY(!m_console->window()->trayTip().contains("SIP engine not running"_L1));
         // One line opens the outage, one closes it.
         const QString log = report();
@@ -444,7 +504,7 @@ private slots:
         const double busy = double(cpuMs() - cpuBefore) / double(wall.elapsed());
         QVERIFY2(busy < 0.25, qPrintable(QString::number(busy)));
         QVERIFY2(report().count(u"engine: "_s) <= 3, qPrintable(report()));
-        QVERIFY(!m_console->supervisor()->isTelephonyUp());
+        QVERIFY(!m_console->telephony().supervisor().isTelephonyUp());
 
         restorePath.dismiss();
         qputenv("PATH", path);
@@ -458,11 +518,11 @@ private slots:
         // SIGTERM makes linphonec remove its socket and then wait forever for its socket thread, which sits in
         // accept(): the same hang that sometimes follows "quit". The console's close must wake the thread through
         // the socket's second name rather than kill the engine (CallConsole::stop fails on a kill).
-        const qint64 pid = m_console->engine()->startedPid();
+        const qint64 pid = m_console->telephony().engine().startedPid();
         const QString socketPath = EngineSocketClient::defaultSocketPath();
         QVERIFY(QFileInfo::exists(socketPath + u".wake"_s));
         // The thread polls for 20 ms after a command before it goes back to accept(): no polls from now on.
-        m_console->mainWindow()->statusTimer()->stop();
+        session()->stopBackstop();
         QTest::qWait(300);
         QVERIFY(::kill(pid_t(pid), SIGTERM) == 0);
         QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(socketPath), 5000);
@@ -478,11 +538,11 @@ private:
     {
         if (!m_console.start(m_home.makeDir(dirName), record, error))
             return false;
-        connect(monitor(), &CallStatusMonitor::callStateChanged, this,
-                [this](int from, int to) { m_transitions.append({from, to}); });
-        connect(m_console->findChild<IncomingCallAlert*>(), &IncomingCallAlert::popupShown, this,
+        connect(session(), &CallSession::callStateChanged, this,
+                [this](const CallTransition& t) { m_transitions.append({int(t.from), int(t.to)}); });
+        connect(&m_console->telephony().alert(), &IncomingCallAlert::popupShown, this,
                 [this] { ++m_popupsShown; });
-        connect(m_console->findChild<RingTone*>(), &RingTone::ringPlayed, this, [this] { ++m_ringsPlayed; });
+        connect(&m_console->telephony().ringTone(), &RingTone::ringPlayed, this, [this] { ++m_ringsPlayed; });
         return true;
     }
 
@@ -494,7 +554,7 @@ private:
         if (!caller.call(dataFile("e2e_station_calls.xml"), m_sipPort, r.ipAddress[station], r.extension[station], 3000,
                          &error)
             || !QTest::qWaitFor([this] { return callState() == 1; }, kStateTimeoutMs)
-            || m_console->state().callStation != station)
+            || m_console->telephony().session().station() != station)
             return false;
         QTest::mouseClick(m_console->mainWindow()->telephoneButton(station), Qt::LeftButton);
         return QTest::qWaitFor([this] { return callState() == 3; }, kStateTimeoutMs);
@@ -503,7 +563,7 @@ private:
     /// The newest event of the console's history, once what was recorded so far is stored.
     HistoryEvent newestEvent()
     {
-        HistoryArchive* archive = m_console->history();
+        HistoryArchive* archive = &m_console->history().archive();
         archive->flush();
         HistoryEvent newest;
         bool answered = false;
@@ -520,7 +580,7 @@ private:
     {
         QImage picture;
         bool answered = false;
-        m_console->history()->queryPicture(eventId, slot, [&](const QByteArray& jpeg) {
+        m_console->history().archive().queryPicture(eventId, slot, [&](const QByteArray& jpeg) {
             picture = QImage::fromData(jpeg, "JPEG");
             answered = true;
         });
@@ -529,8 +589,9 @@ private:
     }
 
     QString historyBadge() const { return m_console->mainWindow()->commandButton(CommandButton::History)->badge(); }
-    CallStatusMonitor* monitor() const { return m_console->findChild<CallStatusMonitor*>(); }
-    int callState() const { return m_console->state().callState; }
+    CallSession* session() const { return &m_console->telephony().session(); }
+    /// The call state as a number (0 idle, 1 ringing, 2 dialling, 3 in a call), for short comparisons.
+    int callState() const { return int(session()->state()); }
     QString tel(int station) const { return m_console->mainWindow()->telephoneImage(station); }
     bool isTopmost() const { return m_console->mainWindow()->windowFlags().testFlag(Qt::WindowStaysOnTopHint); }
     bool muteButtonShown() const

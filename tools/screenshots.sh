@@ -41,9 +41,8 @@ printf '[sip]\nsip_port=5094\nsip_tcp_port=0\nsip_tls_port=0\n' > "$HOME/.local/
 
 run_console() { # N: stations
     local n=$1 prog=$work/prog$1
-    mkdir -p "$prog/lp"
+    mkdir -p "$prog"
     cp "$build/bin/qzconsole" "$prog/"
-    ln -sf /usr/bin/linphonecsh "$prog/lp/linphonecsh"
     local args=()
     for ((i = 0; i < n; i++)); do args+=(--station "$i,127.0.0.$((i + 2)),$((101 + i)),Varco $((i + 1))"); done
     "$build/tools/qz-writecfg" "$prog/qzp.cfg" "${args[@]}"

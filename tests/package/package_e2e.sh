@@ -30,7 +30,6 @@ desktop-file-validate "$root/usr/share/applications/qzconsole.desktop" \
     "$root/usr/share/qzconsole/qzconsole-autostart.desktop" || fail "desktop entries"
 [ -s "$root/usr/share/icons/hicolor/scalable/apps/qzconsole.svg" ] || fail "no icon"
 [ "$(readlink "$root/usr/bin/qzconsole")" = /opt/qzconsole/qzconsole ] || fail "no launcher in the PATH"
-[ "$(readlink "$root/opt/qzconsole/lp/linphonecsh")" = /usr/bin/linphonecsh ] || fail "no engine shell link"
 prog=$root/opt/qzconsole
 [ "$("$prog/qzconsole" --version)" = "qzconsole $version" ] || fail "--version"
 

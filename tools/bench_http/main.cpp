@@ -1,5 +1,6 @@
 // qz-bench-http: CPU per camera GET, QNetworkAccessManager against platform/HttpGetter; see --help.
 
+#include "ConfigRecord.h"
 #include "HttpGetter.h"
 #include "QtGetter.h"
 #include "StationSimulator.h"
@@ -34,7 +35,7 @@ requests the stations counted per get(). --failures instead prints, per camera f
 result each client reports and the requests the station saw, on a fresh and on a kept-alive
 connection.)";
 
-constexpr int kStations = 16;
+constexpr int kStations = ConfigRecord::kStations;
 constexpr int kTimeoutMs = 1000;
 constexpr qint64 kMaxBodyBytes = 8LL * 1024 * 1024;
 

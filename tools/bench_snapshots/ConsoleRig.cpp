@@ -1,15 +1,12 @@
 #include "ConsoleRig.h"
 
-#include "CallNotifications.h"
-#include "CallSockets.h"
 #include "MainWindow.h"
 #include "MainWindowAdapter.h"
 #include "SettingsStore.h"
+#include "StationWiring.h"
 #include "TrayIcon.h"
 #include "ZoomController.h"
 #include "ZoomWindow.h"
-#include "SnapshotClient.h"
-#include "SnapshotPoller.h"
 
 #include <QDir>
 #include <QTimer>
@@ -40,14 +37,13 @@ ConsoleRig::ConsoleRig(const Settings& settings)
     , m_zoom(std::make_unique<ZoomController>(m_record, m_settingsStore, m_state.zoomedStation))
     , m_tray(std::make_unique<QtTrayIcon>())
     , m_adapter(std::make_unique<MainWindowAdapter>(*m_window, *m_zoom, *m_tray, m_scheduler, m_state, QIcon()))
-    , m_client(std::make_unique<SnapshotClient>(m_log))
-    , m_sockets(std::make_unique<CallSockets>(settings.callPort, nullptr))
-    , m_notifications(std::make_unique<CallNotifications>(m_record, *m_sockets, *m_adapter, m_log, m_scheduler))
-    , m_poller(std::make_unique<SnapshotPoller>(m_record, *m_client, *m_adapter, m_scheduler, m_log,
-                                                settings.cameraPort))
+    , m_stations(std::make_unique<StationWiring>(m_record, *m_adapter, m_log, m_scheduler,
+                                                 StationWiring::Ports{.camera = settings.cameraPort,
+                                                                      .call = settings.callPort,
+                                                                      .relay = settings.relayPort}))
 {
-    m_poller->setSocketReopen([this](std::function<void()> done) { m_notifications->reopenSockets(std::move(done)); });
-    QObject::connect(m_window->snapshotTimer(), &QTimer::timeout, m_poller.get(), &SnapshotPoller::tick);
+    m_stations->setZoomFeed(m_zoom.get());
+    QObject::connect(m_window->snapshotTimer(), &QTimer::timeout, &m_stations->poller(), &SnapshotPoller::tick);
 }
 
 ConsoleRig::~ConsoleRig()
@@ -61,8 +57,8 @@ void ConsoleRig::open()
     m_window->show();
     m_window->layOut();
     // Start-up's order: call sockets, HTTP client, then (startPolling) the timer's period.
-    m_sockets->startupOpen(m_record);
-    m_client->createHttpClient();
+    m_stations->openCallSockets();
+    m_stations->createHttpClient();
 }
 
 void ConsoleRig::startPolling()
@@ -78,5 +74,15 @@ void ConsoleRig::stopPolling()
 void ConsoleRig::stop()
 {
     m_window->snapshotTimer()->stop();
-    m_poller->stop();
+    m_stations->stop();
+}
+
+SnapshotPoller& ConsoleRig::poller()
+{
+    return m_stations->poller();
+}
+
+SnapshotClient& ConsoleRig::client()
+{
+    return m_stations->snapshots();
 }

@@ -12,19 +12,19 @@
 
 #include <memory>
 
-class CallNotifications;
-class CallSockets;
 class MainWindow;
 class MainWindowAdapter;
-class TrayIcon;
-class ZoomController;
 class SnapshotClient;
 class SnapshotPoller;
+class StationWiring;
+class TrayIcon;
+class ZoomController;
 
 /// The console's snapshot path, built as the application wires it: the real
-/// main window behind its adapter, SnapshotClient, SnapshotPoller driven by the
-/// window's snapshot timer at 500 ms, the call-notification sockets and their
-/// reopen every 120 passes. Only the SIP engine is left out.
+/// main window behind its adapter, the console's StationWiring (SnapshotClient,
+/// SnapshotPoller driven by the window's snapshot timer at 500 ms and feeding
+/// the zoom window, the call-notification sockets and their reopen every 120
+/// passes, the relays). Only the SIP engine is left out.
 class ConsoleRig
 {
 public:
@@ -35,6 +35,7 @@ public:
         int firstOctet = 2;
         quint16 cameraPort = 8081;
         quint16 callPort = 6001;
+        quint16 relayPort = 6000;
         /// The main window's size in pixels.
         QSize windowSize{1280, 800};
         /// Directory of the event log file qz.log.
@@ -58,8 +59,8 @@ public:
     void stop();
 
     MainWindow& window() { return *m_window; }
-    SnapshotPoller& poller() { return *m_poller; }
-    SnapshotClient& client() { return *m_client; }
+    SnapshotPoller& poller();
+    SnapshotClient& client();
     const CountingLogger& log() const { return m_log; }
     const ConfigRecord& record() const { return m_record; }
 
@@ -75,8 +76,5 @@ private:
     std::unique_ptr<ZoomController> m_zoom;
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<MainWindowAdapter> m_adapter;
-    std::unique_ptr<SnapshotClient> m_client;
-    std::unique_ptr<CallSockets> m_sockets;
-    std::unique_ptr<CallNotifications> m_notifications;
-    std::unique_ptr<SnapshotPoller> m_poller;
+    std::unique_ptr<StationWiring> m_stations;
 };

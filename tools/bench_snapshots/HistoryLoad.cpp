@@ -2,7 +2,7 @@
 
 #include "ConsoleRig.h"
 #include "ProcessStats.h"
-#include "SnapshotClient.h"
+#include "SnapshotPoller.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -53,14 +53,12 @@ qint64 fileSize(const QString& path)
 
 } // namespace
 
-HistoryLoad::HistoryLoad(ConsoleRig& rig, const QList<int>& stations, quint16 cameraPort)
-    : m_rig(rig)
-    , m_stations(stations)
-    , m_cameraPort(cameraPort)
+HistoryLoad::HistoryLoad(ConsoleRig& rig, const QList<int>& stations)
+    : m_stations(stations)
     , m_recorder(m_archive, rig.record())
 {
-    QObject::connect(&rig.client(), &SnapshotClient::pictureReceived, &m_recorder,
-                     [this](const QString& url, const QByteArray& jpeg) { frameReceived(url, jpeg); });
+    QObject::connect(&rig.poller(), &SnapshotPoller::frameReceived, &m_recorder,
+                     [this](int station, const QByteArray& jpeg) { frameReceived(station, jpeg); });
     m_timer.setTimerType(Qt::PreciseTimer);
     m_timer.setInterval(kEventPeriodMs);
     QObject::connect(&m_timer, &QTimer::timeout, &m_recorder, [this]() { recordEvent(); });
@@ -120,17 +118,11 @@ void HistoryLoad::recordEvent()
     m_switched.preempted += int(switchesAtEnd.involuntary > switchesAtStart.involuntary);
 }
 
-void HistoryLoad::frameReceived(const QString& url, const QByteArray& jpeg)
+void HistoryLoad::frameReceived(int station, const QByteArray& jpeg)
 {
     QElapsedTimer wall;
     wall.start();
-    // As the console does it: the URL names the station.
-    const ConfigRecord& record = m_rig.record();
-    for (int i = 0; i < ConfigRecord::kStations; ++i) {
-        if (record.active[std::size_t(i)] != 0
-            && url == SnapshotClient::snapshotUrl(record.ipAddress[std::size_t(i)], m_cameraPort))
-            m_recorder.frameArrived(i, jpeg);
-    }
+    m_recorder.frameArrived(station, jpeg);
     if (m_timing)
         m_frameWallNs.push_back(wall.nsecsElapsed());
 }

@@ -15,17 +15,18 @@ class ConsoleRig;
 
 /// The event history recording beside the rig's snapshot path, as the console
 /// wires it (ConsoleApplication::wireHistory): a HistoryArchive, and a
-/// HistoryRecorder that is given every camera frame the rig's SnapshotClient
-/// receives. Between start() and stop() it adds a load far above real use, one
-/// lock event every 100 ms cycling through the given stations, and times each
-/// recorder call on the GUI thread.
+/// HistoryRecorder that is given every camera frame the rig's SnapshotPoller
+/// receives, with its station. Between start() and stop() it adds a load far
+/// above real use, one lock event every 100 ms cycling through the given
+/// stations, and times each recorder call on the GUI thread.
 class HistoryLoad
 {
 public:
     static constexpr int kEventPeriodMs = 100;
 
-    /// rig must outlive this object; stations are those whose cameras answer.
-    HistoryLoad(ConsoleRig& rig, const QList<int>& stations, quint16 cameraPort);
+    /// rig must outlive this object; stations are those whose cameras answer. The third
+    /// argument (the camera port) is no longer read: the poller names each frame's station.
+    HistoryLoad(ConsoleRig& rig, const QList<int>& stations);
 
     /// Opens the database in dir with the default limits and waits for the answer.
     bool open(const QString& dir, QString* error);
@@ -37,11 +38,9 @@ public:
 
 private:
     void recordEvent();
-    void frameReceived(const QString& url, const QByteArray& jpeg);
+    void frameReceived(int station, const QByteArray& jpeg);
 
-    ConsoleRig& m_rig;
     QList<int> m_stations;
-    quint16 m_cameraPort;
     QString m_dir;
     HistoryArchive m_archive;
     HistoryRecorder m_recorder;

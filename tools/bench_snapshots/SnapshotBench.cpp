@@ -1,5 +1,6 @@
 #include "SnapshotBench.h"
 
+#include "ConfigRecord.h"
 #include "ConsoleRig.h"
 #include "HistoryLoad.h"
 #include "LatenessProbe.h"
@@ -27,7 +28,7 @@
 
 namespace {
 
-constexpr int kStations = 16;
+constexpr int kStations = ConfigRecord::kStations;
 constexpr int kReadyTimeoutMs = 15000;
 constexpr int kFetchTimeoutMs = 5000;
 /// After the last tick every fetch under way ends by the poller's own deadline at the latest.
@@ -250,6 +251,7 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
     settings.firstOctet = m_options.firstOctet;
     settings.cameraPort = m_options.httpPort;
     settings.callPort = m_options.callPort;
+    settings.relayPort = m_options.relayPort;
     settings.windowSize = m_options.windowSize;
     settings.logDir = logDir;
     ConsoleRig rig(settings);
@@ -262,7 +264,7 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
             if (!result->stations.at(i).isDead())
                 healthy.append(i);
         }
-        history.emplace(rig, healthy, m_options.httpPort);
+        history.emplace(rig, healthy);
         if (!history->open(QDir(logDir).filePath(QStringLiteral("history")), &result->error))
             return;
     }

@@ -4,6 +4,7 @@
 #include "EngineSocketClient.h"
 #include "LinphoneEngine.h"
 #include "MainWindow.h"
+#include "TelephonyWiring.h"
 #include "ProcessProbe.h"
 
 #include <QDir>
@@ -36,11 +37,11 @@ bool CallConsole::start(const QString& programDir, const ConfigRecord& record, Q
         *error = QStringLiteral("the console refused to start\n") + log();
         return false;
     }
-    m_watch.watch(m_console->engine());
+    m_watch.watch(&m_console->telephony().engine());
     (void)QTest::qWaitFor([this] { return m_console->isStarted() || !m_watch.runaway().isEmpty(); }, 60000);
     if (!m_console->isStarted())
         *error = QStringLiteral("start-up did not finish\n") + m_watch.runaway() + log();
-    else if (withEngine != m_console->engine()->startedDaemon())
+    else if (withEngine != m_console->telephony().engine().startedDaemon())
         *error = (withEngine ? QStringLiteral("the console started no engine of its own\n")
                              : QStringLiteral("the console started an engine\n"))
                  + log();
@@ -52,13 +53,16 @@ bool CallConsole::stop(QString* error)
     error->clear();
     if (!m_console)
         return true;
-    const qint64 enginePid = m_console->engine()->startedPid();
+    const qint64 enginePid = m_console->telephony().engine().startedPid();
     m_watch.watch(nullptr);
-    // The operator's close: the shutdown sequence runs the shell's exit and stops the engine.
+    // The operator's close: the window goes at once, the engine quits behind it and the event loop would end.
     m_console->mainWindow()->close();
+    const bool shutDown = QTest::qWaitFor([this] { return m_console->isShutDown(); }, 10000);
     m_console.reset();
     QDir::setCurrent(m_homeDir);
-    if (!QTest::qWaitFor([enginePid] { return ProcessProbe::gone(enginePid); }, 5000)) {
+    if (!shutDown) {
+        *error = QStringLiteral("the shutdown did not end\n") + log();
+    } else if (!QTest::qWaitFor([enginePid] { return ProcessProbe::gone(enginePid); }, 5000)) {
         ::kill(pid_t(enginePid), SIGKILL);
         *error = QStringLiteral("linphonec (pid %1) outlived the console: killed").arg(enginePid);
     } else if (QFileInfo::exists(EngineSocketClient::defaultSocketPath())) {

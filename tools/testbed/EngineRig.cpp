@@ -114,14 +114,7 @@ bool lockEngine(QLockFile& lock, int timeoutMs, QString* error)
 bool prepareProgramDir(const QString& dir, const ConfigRecord& record, const QString& builtProgramDir,
                        QString* error)
 {
-    QDir().mkpath(dir + QStringLiteral("/lp"));
-    const QString shell = dir + QStringLiteral("/lp/linphonecsh");
-    QFile::remove(shell);
-    const QString shellProgram = QStandardPaths::findExecutable(QStringLiteral("linphonecsh"));
-    if (shellProgram.isEmpty() || !QFile::link(shellProgram, shell)) {
-        *error = QStringLiteral("cannot link linphonecsh into %1").arg(dir);
-        return false;
-    }
+    QDir().mkpath(dir);
     const QString ring = builtProgramDir + QStringLiteral("/ring.wav");
     if (QFileInfo::exists(ring)) {
         QFile::remove(dir + QStringLiteral("/ring.wav"));
@@ -214,7 +207,7 @@ void EngineMemoryWatch::sample()
     const qint64 kb = ProcessProbe::residentKb(m_engine->startedPid());
     m_peakKb = qMax(m_peakKb, kb);
     if (kb > kLimitKb) {
-        m_engine->stopStartedDaemon(0);
+        m_engine->killStartedDaemon();
         m_runaway = QStringLiteral("engine memory ran away (%1 kB): killed").arg(kb);
     }
 }

@@ -64,7 +64,7 @@ QString lockPath();
 /// did would be attached to instead of started).
 bool lockEngine(QLockFile& lock, int timeoutMs, QString* error);
 
-/// A program directory as the console expects it: qzp.cfg, lp/linphonecsh and,
+/// A program directory as the console expects it: qzp.cfg and,
 /// when the build made one, ring.wav.
 bool prepareProgramDir(const QString& dir, const ConfigRecord& record, const QString& builtProgramDir,
                        QString* error);

@@ -27,4 +27,12 @@ bool gone(qint64 pid)
     return !status.open(QIODevice::ReadOnly) || status.readAll().contains("State:\tZ");
 }
 
+QString commandLine(qint64 pid)
+{
+    QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+    if (pid <= 0 || !cmdline.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(cmdline.readAll().replace('\0', ' '));
+}
+
 } // namespace ProcessProbe

@@ -9,7 +9,7 @@
 class QFile;
 class QProcess;
 
-/// A long-running child process (an engine daemon, a test peer). Its standard
+/// A long-running child process of a test or a benchmark (sipp, the registrar). Its standard
 /// output and error go to a log file, never to a pipe nobody reads, and its
 /// standard input is empty. The child is killed when this object goes away
 /// and, on Linux, when the process that started it dies.
