@@ -39,7 +39,7 @@ AboutBox::AboutBox(QWidget* parent)
         titleFont.setPointSizeF(titleFont.pointSizeF() - 0.5);
     title->setFont(titleFont);
 
-    auto* version = new QLabel(QStringLiteral("v. 1.06"), this);
+    auto* version = new QLabel(QStringLiteral("v. " QZ_VERSION), this);
     version->setObjectName(QStringLiteral("versionLabel"));
     QFont versionFont(QStringLiteral("Arial"));
     versionFont.setStyleHint(QFont::SansSerif);

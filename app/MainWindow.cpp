@@ -53,7 +53,7 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
     , m_snapshotTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("mainWindow"));
-    setWindowTitle(QStringLiteral("QZ Video Console v. 1.06 - Varelia"));
+    setWindowTitle(QStringLiteral("QZ Video Console v. " QZ_VERSION " - Varelia"));
     setWindowIcon(Artwork::icon(QStringLiteral("app")));
     resize(Twips::toPx(kDesignWidthTwips, kDesignHeightTwips));
     setAutoFillBackground(true);
