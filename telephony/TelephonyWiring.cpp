@@ -27,6 +27,10 @@ TelephonyWiring::TelephonyWiring(const ConfigRecord& record, ConsoleWindow& wind
     connect(m_supervisor.get(), &EngineSupervisor::engineLost, m_session.get(), &CallSession::engineLost);
     connect(m_alert.get(), &IncomingCallAlert::callAnswered, m_control.get(), &CallControl::answerFromPopup);
     connect(m_alert.get(), &IncomingCallAlert::callRejected, m_control.get(), &CallControl::rejectFromPopup);
+    connect(m_supervisor.get(), &EngineSupervisor::telephonyChanged, this, [this](bool up) {
+        if (up)
+            pacePoll();
+    });
 }
 
 TelephonyWiring::~TelephonyWiring()
@@ -38,7 +42,14 @@ TelephonyWiring::~TelephonyWiring()
 void TelephonyWiring::watch(bool engineUp)
 {
     m_supervisor->watch(engineUp);
-    m_session->startBackstop();
+    pacePoll();
+}
+
+void TelephonyWiring::pacePoll()
+{
+    // A daemon someone else started prints its events where the console cannot read them: the poll is all
+    // there is, so it runs at the pace the console always polled at.
+    m_session->startBackstop(m_engine->deliversEvents() ? CallSession::kBackstopIntervalMs : kPollOnlyIntervalMs);
 }
 
 void TelephonyWiring::stop()

@@ -46,7 +46,12 @@ public:
     /// Shutdown: no more polls, no more restarts.
     void stop();
 
+    /// The status poll's period when the engine's events cannot be read (a daemon the console attached to).
+    static constexpr int kPollOnlyIntervalMs = 500;
+
 private:
+    void pacePoll();
+
     std::unique_ptr<LinphoneEngine> m_engine;
     std::unique_ptr<EngineBringUp> m_bringUp;
     std::unique_ptr<RingPlayer> m_ringPlayer;
