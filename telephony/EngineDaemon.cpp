@@ -10,9 +10,6 @@
 
 namespace {
 
-// Only the kernel's reaping of a child already sent SIGKILL: it ends in milliseconds.
-constexpr int kReapTimeoutMs = 3000;
-
 constexpr QFileDevice::Permissions kPrivate = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 } // namespace
@@ -27,10 +24,10 @@ EngineDaemon::~EngineDaemon()
     if (!m_process)
         return;
     m_process->disconnect(this);
-    if (m_process->state() != QProcess::NotRunning) {
+    if (m_process->state() != QProcess::NotRunning)
         ::kill(pid_t(m_process->processId()), SIGKILL);
-        m_process->waitForFinished(kReapTimeoutMs);
-    }
+    // QProcess's destructor reaps the child: a bounded wait for the kernel, which ends a killed process at once.
+    m_process.reset();
 }
 
 bool EngineDaemon::start(const QString& program, const QStringList& arguments, const QString& logPath,

@@ -25,7 +25,7 @@ class EngineDaemon : public QObject
     Q_OBJECT
 public:
     explicit EngineDaemon(QObject* parent = nullptr);
-    /// Kills (SIGKILL) a child that still runs and reaps it (a bounded wait of the kernel's, not the child's).
+    /// Kills (SIGKILL) a child that still runs and reaps it.
     ~EngineDaemon() override;
 
     /// Starts program with arguments; returns at once. False (with why) when a child still runs, the log

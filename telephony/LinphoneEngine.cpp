@@ -3,7 +3,7 @@
 #include "AudioHardware.h"
 #include "EngineChannel.h"
 #include "EngineDaemon.h"
-#include "EngineSocketClient.h"
+#include "EngineSocket.h"
 #include "Logger.h"
 
 #include <QDir>
@@ -56,7 +56,7 @@ LinphoneEngine::LinphoneEngine(Logger& logger, Options options)
     if (m_options.logPath.isEmpty())
         m_options.logPath = QFileInfo(m_options.configPath).absolutePath() + QStringLiteral("/linphonec.log");
     if (m_options.socketPath.isEmpty())
-        m_options.socketPath = EngineSocketClient::defaultSocketPath();
+        m_options.socketPath = EngineSocket::defaultPath();
     m_wakeLinkPath = m_options.socketPath + QStringLiteral(".wake");
     m_channel = std::make_unique<EngineChannel>(m_options.socketPath);
     m_channel->setDefaultTimeoutMs(m_options.callTimeoutMs);
@@ -459,7 +459,7 @@ void LinphoneEngine::linkForWake()
     if (m_wakeLinked || !QFileInfo::exists(m_options.socketPath))
         return;
     QString error;
-    m_wakeLinked = EngineSocketClient::createLink(m_options.socketPath, m_wakeLinkPath, &error);
+    m_wakeLinked = EngineSocket::createLink(m_options.socketPath, m_wakeLinkPath, &error);
     if (!m_wakeLinked)
         m_logger.write(QStringLiteral("engine: %1").arg(error));
 }

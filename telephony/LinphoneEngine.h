@@ -44,7 +44,7 @@ public:
         QString configPath;
         /// Copy of the daemon's output; empty: "linphonec.log" beside the configuration file.
         QString logPath;
-        /// The daemon's socket; empty: EngineSocketClient::defaultSocketPath().
+        /// The daemon's socket; empty: EngineSocket::defaultPath().
         QString socketPath;
         /// Bound on one engine request, connection included.
         int callTimeoutMs = 2000;

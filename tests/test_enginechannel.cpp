@@ -3,7 +3,7 @@
 // that re-enter or destroy the channel, destruction with work pending.
 
 #include "EngineChannel.h"
-#include "EngineSocketClient.h"
+#include "EngineSocket.h"
 
 #include <QFile>
 #include <QLocalServer>
@@ -130,7 +130,7 @@ private slots:
         } else if (daemon == Daemon::DeadSocket) {
             FakeDaemon gone;
             QVERIFY(gone.listen(m_path + u"-gone"_s));
-            QVERIFY(EngineSocketClient::createLink(m_path + u"-gone"_s, m_path));
+            QVERIFY(EngineSocket::createLink(m_path + u"-gone"_s, m_path));
             gone.close();
             QVERIFY(QFile::exists(m_path));
         }

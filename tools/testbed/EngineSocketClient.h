@@ -3,7 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
-/// Client for the SIP engine daemon's unix socket (linphonec --pipe). One
+/// A blocking client for the SIP engine daemon's unix socket (linphonec --pipe),
+/// for tests and benchmarks that ask the engine beside the console. One
 /// request is one connection: connect, write the command, read the reply until
 /// the daemon closes the connection.
 class EngineSocketClient

@@ -1,12 +1,11 @@
 #include "EngineSocketClient.h"
 
+#include "EngineSocket.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QLocalSocket>
 
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
 
 namespace
 {
@@ -91,20 +90,10 @@ bool EngineSocketClient::connectAndClose(const QString& socketPath, int timeoutM
 
 bool EngineSocketClient::createLink(const QString& socketPath, const QString& linkPath, QString* error)
 {
-    const QByteArray target = QFile::encodeName(socketPath);
-    const QByteArray link = QFile::encodeName(linkPath);
-    ::unlink(link.constData());
-    if (::link(target.constData(), link.constData()) == 0)
-        return true;
-    const int linkErrno = errno;
-    if (error) {
-        *error = QStringLiteral("cannot link %1 to %2: %3")
-                     .arg(linkPath, socketPath, QString::fromLocal8Bit(std::strerror(linkErrno)));
-    }
-    return false;
+    return EngineSocket::createLink(socketPath, linkPath, error);
 }
 
 QString EngineSocketClient::defaultSocketPath()
 {
-    return QStringLiteral("/tmp/linphonec-%1").arg(::getuid());
+    return EngineSocket::defaultPath();
 }
