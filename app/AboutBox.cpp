@@ -8,7 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-AboutBox::AboutBox(QWidget* parent)
+AboutBox::AboutBox(const QString& deskName, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("aboutBox"));
@@ -47,6 +47,14 @@ AboutBox::AboutBox(QWidget* parent)
     version->setFont(versionFont);
     version->setGeometry(Twips::toPx(2175, 825, 840, 240));
     version->adjustSize();
+
+    // Which desk this is, where several consoles serve one site.
+    auto* desk = new QLabel(QStringLiteral("Desk: ") + deskName, this);
+    desk->setObjectName(QStringLiteral("deskLabel"));
+    desk->setFont(versionFont);
+    desk->setGeometry(Twips::toPx(225, 1275, 4515, 240));
+    desk->setAlignment(Qt::AlignCenter);
+    desk->setVisible(!deskName.isEmpty());
 
     auto* ok = new QPushButton(QStringLiteral("Ok"), this);
     ok->setObjectName(QStringLiteral("okButton"));

@@ -37,6 +37,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QMessageBox>
+#include <QSysInfo>
 #include <QTimer>
 
 namespace {
@@ -153,6 +154,7 @@ void ConsoleApplication::wireHistory()
 {
     MainWindow* w = m_mainWindow.get();
     HistoryRecorder* recorder = &m_history->recorder();
+    recorder->setDeskName(deskName());
     connect(&m_telephony->session(), &CallSession::callStateChanged, recorder, &HistoryRecorder::callStateChanged);
     CallNotifications* notifications = &m_stations->notifications();
     connect(notifications, &CallNotifications::doorCallAnnounced, recorder, &HistoryRecorder::doorCallAnnounced);
@@ -171,6 +173,12 @@ void ConsoleApplication::wireHistory()
     });
     connect(w->commandButton(CommandButton::History), &ImageButton::released, this, &ConsoleApplication::openHistory);
     connect(m_trayIcon.get(), &TrayIcon::historyRequested, this, &ConsoleApplication::openHistory);
+}
+
+QString ConsoleApplication::deskName() const
+{
+    const QString name = m_settings->value(kDeskNameKey, QString()).trimmed();
+    return name.isEmpty() ? QSysInfo::machineHostName() : name;
 }
 
 HistoryWindow* ConsoleApplication::historyWindow() const
@@ -324,7 +332,7 @@ void ConsoleApplication::openAboutBox()
 {
     WindowStyling::setTopmost(m_mainWindow.get(), false);
     // Window-modal without a nested event loop: the console goes on serving its stations meanwhile.
-    auto* box = new AboutBox(m_mainWindow.get());
+    auto* box = new AboutBox(deskName(), m_mainWindow.get());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
 }

@@ -63,6 +63,11 @@ public:
     HistoryWindow* historyWindow() const;
     /// Opens the history window (or brings it forward); the missed calls count from zero again.
     void openHistory();
+    /// This desk's name: the setting deskName, or the computer's host name.
+    QString deskName() const;
+
+    /// The per-user setting naming this desk, beside the window placement keys.
+    static inline const QString kDeskNameKey = QStringLiteral("deskName");
 
 private:
     // StartupHost

@@ -30,10 +30,16 @@ constexpr qint64 kSizeSlackDivisor = 64;
 /// grow past SQLite's page-count checkpoint now and then.
 constexpr qint64 kWalLimitBytes = 8LL * 1024 * 1024;
 
+/// What each schema version adds to the one before it; a new database runs them all.
+const QString kUpgrades[] = {
+    // 2: the desk that recorded the event.
+    QStringLiteral("ALTER TABLE events ADD COLUMN desk TEXT"),
+};
+
 const QString kSchema[] = {
     QStringLiteral("CREATE TABLE events ("
                    "id INTEGER PRIMARY KEY, time_ms INTEGER NOT NULL, station INTEGER, description TEXT,"
-                   " kind TEXT NOT NULL, outcome TEXT NOT NULL, duration_s INTEGER, caller TEXT)"),
+                   " kind TEXT NOT NULL, outcome TEXT NOT NULL, duration_s INTEGER, caller TEXT, desk TEXT)"),
     QStringLiteral("CREATE INDEX events_time ON events (time_ms)"),
     QStringLiteral("CREATE TABLE pictures ("
                    "event_id INTEGER NOT NULL REFERENCES events (id) ON DELETE CASCADE,"
@@ -172,13 +178,22 @@ bool HistoryDatabase::prepareSchema(QString* error)
     if (!run(m_db, QStringLiteral("PRAGMA user_version"), error, &version))
         return false;
     // A later version's schema only adds to this one: it is used as it is.
-    if (version.toInt() != 0)
+    const int found = version.toInt();
+    if (found >= kSchemaVersion)
         return true;
     if (!m_db.transaction()) {
         *error = m_db.lastError().text();
         return false;
     }
-    for (const QString& sql : kSchema) {
+    QStringList steps;
+    if (found == 0) {
+        for (const QString& sql : kSchema)
+            steps << sql;
+    } else {
+        for (int v = found + 1; v <= kSchemaVersion; ++v)
+            steps << kUpgrades[v - 2];
+    }
+    for (const QString& sql : std::as_const(steps)) {
         if (!run(m_db, sql, error)) {
             m_db.rollback();
             return false;
@@ -238,6 +253,7 @@ void bindEvent(QSqlQuery& query, const HistoryEvent& event)
     query.bindValue(QStringLiteral(":outcome"), history::outcomeWord(event.outcome));
     query.bindValue(QStringLiteral(":duration_s"), event.durationSec >= 0 ? QVariant(event.durationSec) : QVariant());
     query.bindValue(QStringLiteral(":caller"), nullIfEmpty(event.caller));
+    query.bindValue(QStringLiteral(":desk"), nullIfEmpty(event.desk));
 }
 
 } // namespace
@@ -248,8 +264,8 @@ bool HistoryDatabase::add(const HistoryEvent& event)
         return fail(QStringLiteral("add"), QStringLiteral("not open"));
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral(
-        "INSERT INTO events (id, time_ms, station, description, kind, outcome, duration_s, caller)"
-        " VALUES (:id, :time_ms, :station, :description, :kind, :outcome, :duration_s, :caller)"));
+        "INSERT INTO events (id, time_ms, station, description, kind, outcome, duration_s, caller, desk)"
+        " VALUES (:id, :time_ms, :station, :description, :kind, :outcome, :duration_s, :caller, :desk)"));
     bindEvent(query, event);
     if (!query.exec())
         return fail(QStringLiteral("add %1").arg(event.id), query.lastError().text());
@@ -264,8 +280,8 @@ bool HistoryDatabase::update(const HistoryEvent& event)
         return fail(QStringLiteral("update"), QStringLiteral("not open"));
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral("UPDATE events SET time_ms = :time_ms, station = :station, description = :description,"
-                                 " kind = :kind, outcome = :outcome, duration_s = :duration_s, caller = :caller"
-                                 " WHERE id = :id"));
+                                 " kind = :kind, outcome = :outcome, duration_s = :duration_s, caller = :caller,"
+                                 " desk = :desk WHERE id = :id"));
     bindEvent(query, event);
     if (!query.exec())
         return fail(QStringLiteral("update %1").arg(event.id), query.lastError().text());
@@ -307,7 +323,7 @@ QList<HistoryEvent> HistoryDatabase::events(const HistoryFilter& filter)
     QString sql = QStringLiteral(
         "SELECT id, time_ms, station, description, kind, outcome, duration_s, caller,"
         " EXISTS (SELECT 1 FROM pictures p WHERE p.event_id = e.id AND p.slot = 0),"
-        " EXISTS (SELECT 1 FROM pictures p WHERE p.event_id = e.id AND p.slot = 1)"
+        " EXISTS (SELECT 1 FROM pictures p WHERE p.event_id = e.id AND p.slot = 1), desk"
         " FROM events e");
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
@@ -345,6 +361,7 @@ QList<HistoryEvent> HistoryDatabase::events(const HistoryFilter& filter)
         event.caller = query.value(7).toString();
         event.hasPicture[0] = query.value(8).toBool();
         event.hasPicture[1] = query.value(9).toBool();
+        event.desk = query.value(10).toString();
         events.append(event);
     }
     return events;

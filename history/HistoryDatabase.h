@@ -13,7 +13,7 @@
 class HistoryDatabase
 {
 public:
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     HistoryDatabase();
     ~HistoryDatabase();

@@ -15,7 +15,7 @@ constexpr std::array<std::pair<HistoryKind, const char*>, 6> kKindWords{{
     {HistoryKind::Engine, "sip engine"},
 }};
 
-constexpr std::array<std::pair<HistoryOutcome, const char*>, 12> kOutcomeWords{{
+constexpr std::array<std::pair<HistoryOutcome, const char*>, 13> kOutcomeWords{{
     {HistoryOutcome::Ringing, "ringing"},
     {HistoryOutcome::Calling, "calling"},
     {HistoryOutcome::InCall, "in call"},
@@ -28,6 +28,7 @@ constexpr std::array<std::pair<HistoryOutcome, const char*>, 12> kOutcomeWords{{
     {HistoryOutcome::Failed, "failed"},
     {HistoryOutcome::Lost, "lost"},
     {HistoryOutcome::Back, "back"},
+    {HistoryOutcome::AnsweredElsewhere, "answered elsewhere"},
 }};
 
 template <typename Enum, std::size_t N>

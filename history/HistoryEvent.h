@@ -35,6 +35,7 @@ enum class HistoryOutcome
     Failed,      ///< "failed": a relay command did not reach the station
     Lost,        ///< "lost": the SIP engine stopped working
     Back,        ///< "back": the SIP engine works again
+    AnsweredElsewhere, ///< "answered elsewhere": another desk of the same line took the ringing call
 };
 
 /// One entry of the history.
@@ -55,6 +56,8 @@ struct HistoryEvent
     int durationSec = -1;
     /// The caller's SIP address where it matched no station; empty otherwise.
     QString caller;
+    /// The desk (console) that recorded the event; empty in events from before desks had names.
+    QString desk;
     /// Which of the two picture slots hold a picture (see HistoryPicture).
     bool hasPicture[2] = {false, false};
 

@@ -31,6 +31,7 @@ HistoryEvent HistoryRecorder::newEvent(HistoryKind kind, HistoryOutcome outcome,
     event.kind = kind;
     event.outcome = outcome;
     event.station = (station >= 0 && station < kStations) ? station : -1;
+    event.desk = m_deskName;
     if (event.station >= 0)
         event.description = m_record.description[std::size_t(event.station)];
     return event;
@@ -82,6 +83,11 @@ void HistoryRecorder::callStateChanged(const CallTransition& t)
     case CallState::Idle:
         if (m_call && t.cause == CallCause::Rejected && m_call->answeredMs == 0)
             m_call->rejected = true;
+        // Another desk of the line answered: nothing was missed.
+        if (m_call && t.cause == CallCause::TakenElsewhere && m_call->answeredMs == 0) {
+            finishCall(HistoryOutcome::AnsweredElsewhere);
+            break;
+        }
         finishCall(std::nullopt);
         break;
     }

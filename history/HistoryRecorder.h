@@ -36,8 +36,11 @@ public:
     HistoryRecorder(HistoryArchive& archive, const ConfigRecord& record, Clock clock = {},
                     QObject* parent = nullptr);
 
-    /// The call moved; a ringing call that ends refused by the operator is "rejected", otherwise missed.
+    /// The call moved; a ringing call that ends refused by the operator is "rejected", one another desk took
+    /// is "answered elsewhere" (not missed), otherwise it is missed.
     void callStateChanged(const CallTransition& transition);
+    /// The name every event from now on is recorded with.
+    void setDeskName(const QString& name) { m_deskName = name; }
     void doorCallAnnounced(int station);
     void doorCallEnded(int station);
     /// A relay command ("1.." lock, "2.." light) reached the station, or did not.
@@ -99,6 +102,7 @@ private:
     std::array<std::optional<HistoryEvent>, kStations> m_doorCalls;
     std::array<Frame, kStations> m_frames;
     std::array<std::vector<PendingPicture>, kStations> m_pending;
+    QString m_deskName;
     bool m_telephonyUp = true;
     int m_missed = 0;
     /// Calls missed since the stored count was asked for; its answer does not include them.

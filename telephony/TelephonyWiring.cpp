@@ -5,6 +5,7 @@
 #include "EngineBringUp.h"
 #include "EngineSupervisor.h"
 #include "IncomingCallAlert.h"
+#include "Logger.h"
 #include "RingTone.h"
 #include "SoundEffectRingPlayer.h"
 
@@ -27,6 +28,10 @@ TelephonyWiring::TelephonyWiring(const ConfigRecord& record, ConsoleWindow& wind
     connect(m_supervisor.get(), &EngineSupervisor::engineLost, m_session.get(), &CallSession::engineLost);
     connect(m_alert.get(), &IncomingCallAlert::callAnswered, m_control.get(), &CallControl::answerFromPopup);
     connect(m_alert.get(), &IncomingCallAlert::callRejected, m_control.get(), &CallControl::rejectFromPopup);
+    connect(m_session.get(), &CallSession::callStateChanged, this, [&log](const CallTransition& t) {
+        if (t.cause == CallCause::TakenElsewhere)
+            log.write(QStringLiteral("call taken at another desk"));
+    });
     connect(m_supervisor.get(), &EngineSupervisor::telephonyChanged, this, [this](bool up) {
         if (up)
             pacePoll();

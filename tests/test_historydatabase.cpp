@@ -14,6 +14,7 @@
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -97,6 +98,7 @@ private slots:
                     makeEvent(localTime(0, 11), 0, HistoryKind::DoorCall, HistoryOutcome::Missed)};
         m_events[3].durationSec = 65;
         m_events[4].caller = u"sip:guest@127.0.0.9"_s;
+        m_events[3].desk = u"Reception"_s;
         QSignalSpy changed(&m_archive, &HistoryArchive::changed);
         for (const HistoryEvent& e : std::as_const(m_events))
             m_archive.add(e);
@@ -325,6 +327,38 @@ private slots:
         const HistoryEvent after = makeEvent(localTime(0, 8), 3, HistoryKind::DoorOpen, HistoryOutcome::Sent);
         archive.add(after);
         QVERIFY(query(archive).value(0) == after);
+    }
+
+    void databaseOfTheFirstVersionGainsTheDesk()
+    {
+        // A history written before desks had names: its events stay, new ones carry the desk.
+        const QString dir = m_dir.filePath(u"version1"_s);
+        QVERIFY(QDir().mkpath(dir));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"v1"_s);
+            db.setDatabaseName(dir + u"/history.db"_s);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            for (const char* sql :
+                 {"CREATE TABLE events (id INTEGER PRIMARY KEY, time_ms INTEGER NOT NULL, station INTEGER,"
+                  " description TEXT, kind TEXT NOT NULL, outcome TEXT NOT NULL, duration_s INTEGER, caller TEXT)",
+                  "CREATE TABLE pictures (event_id INTEGER NOT NULL REFERENCES events (id) ON DELETE CASCADE,"
+                  " slot INTEGER NOT NULL, jpeg BLOB NOT NULL, taken_ms INTEGER, PRIMARY KEY (event_id, slot))",
+                  "INSERT INTO events VALUES (5000, 5, 1, 'Door', 'incoming call', 'missed', NULL, NULL)",
+                  "PRAGMA user_version = 1"})
+                QVERIFY2(q.exec(QString::fromLatin1(sql)), qPrintable(q.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(u"v1"_s);
+        HistoryDatabase database;
+        QString note;
+        QVERIFY2(database.open(dir, &note) && note.isEmpty(), qPrintable(note + database.lastError()));
+        HistoryEvent later = m_events[3];
+        later.hasPicture[0] = later.hasPicture[1] = false; // its pictures are in the other database
+        QVERIFY(database.add(later));
+        const QList<HistoryEvent> stored = database.events({{}, {}, {}, 0});
+        QCOMPARE(stored.size(), 2);
+        QCOMPARE(stored[0], later);
+        QVERIFY(stored[1].id == 5000 && stored[1].outcome == HistoryOutcome::Missed && stored[1].desk.isEmpty());
     }
 
     void killedWriterLosesNothingCommitted()

@@ -134,6 +134,9 @@ private slots:
         QTest::newRow("rejected on the popup is not missed")
             << QStringList{ring2, u"state incoming idle 2 rejected"_s}
             << QStringList{u"incoming call/rejected/2/-1//00"_s} << 0;
+        QTest::newRow("taken at another desk is answered elsewhere, not missed")
+            << QStringList{u"frame 2"_s, ring2, u"+4000"_s, u"state incoming idle 2 takenelsewhere"_s}
+            << QStringList{u"incoming call/answered elsewhere/2/-1//10"_s} << 0;
         QTest::newRow("hung up on the popup after the answer is answered")
             << QStringList{ring2, u"state incoming incall 2 answeredhere"_s, u"+1000"_s,
                            u"state incall idle 2 rejected"_s}
@@ -182,6 +185,7 @@ private slots:
         QTRY_COMPARE(opened.size(), 1);
         QVERIFY(opened.at(0).at(0).toBool());
         HistoryRecorder recorder(archive, m_record, [this] { return m_now; });
+        recorder.setDeskName(u"Guard room"_s);
         for (const QString& line : script)
             run(recorder, line);
 
@@ -195,6 +199,7 @@ private slots:
         for (const HistoryEvent& e : stored) {
             QCOMPARE(e.description, e.station < 0 ? QString() : u"Door %1"_s.arg(e.station));
             QVERIFY(e.timeMs >= kStart && e.id >= e.timeMs * 1000);
+            QCOMPARE(e.desk, u"Guard room"_s);
         }
     }
 
