@@ -91,10 +91,17 @@ void LinphoneEngine::start()
     if (m_starting)
         return;
     m_starting = true;
+    if (m_daemon && m_daemon->isRunning() && m_daemon->pid() == m_killedPid) {
+        // A killed daemon's socket takes connections until the kernel has ended it: the probe would find it
+        // "answering". The start goes on at its end.
+        m_startAtEnd = true;
+        return;
+    }
     // A daemon that answers already (started by hand) is used as it is; one that answers nothing is replaced.
+    // Its status is never empty when idle; a connection closed without a word is a daemon going away.
     m_channel->request(StatusCommand, [this](const EngineChannel::Reply& reply) {
         m_starting = false;
-        if (reply.ok) {
+        if (reply.ok && !reply.text.trimmed().isEmpty()) {
             m_logger.write(QStringLiteral("engine: a linphonec daemon already answers on %1: using it")
                                .arg(m_options.socketPath));
             return;
@@ -140,8 +147,13 @@ void LinphoneEngine::startDaemon()
             stopEnded();
             return;
         }
-        if (pid == m_killedPid)
+        if (pid == m_killedPid) {
+            if (std::exchange(m_startAtEnd, false)) {
+                m_starting = false;
+                start();
+            }
             return;
+        }
         emit daemonEnded(pid, exitCode);
     });
     m_logger.write(QStringLiteral("engine: started %1 (pid %2), configuration %3")

@@ -170,6 +170,8 @@ private:
     quint64 m_soundCardGeneration = 0;
     bool m_closed = false;
     bool m_starting = false;
+    /// A start waits for the end of the daemon this object killed.
+    bool m_startAtEnd = false;
     int m_unanswered = 0;
     QElapsedTimer m_outage;
     // A stop under way.

@@ -1,85 +1,79 @@
-// qz-bench-calls: how fast the console follows real SIP calls. The console runs
-// in this process with its real engine (linphonec); sipp plays door station 101
-// at 127.0.0.3 and calls it. Loopback only. Not a test: it prints a table.
-//
-//   qz-bench-calls [--calls N] [--kills N]   (defaults 20, 0)
-//
-// Measured per call: from the caller's start (sipp starts and sends its
-// INVITE) to the popup shown, and from the operator's answer click in the
-// popup to callState 3. Per status poll (status timer tick): the wall time in
-// CallStatusMonitor::pollCallStatus, the GUI thread's CPU time in it, and the
-// engine's round trip for the same request measured beside it while idle.
-// Per kill (SIGKILL of the engine's daemon, a station calling at that moment):
-// from the kill to the new engine answering its socket, and to that call
-// answered in the popup (callState 3).
+// qz-bench-calls: how fast the console follows real SIP calls, how it comes back when its engine dies, and
+// what a hung engine costs the cameras. The console runs in this process with its real engine (linphonec);
+// sipp plays door station 101 at 127.0.0.3 and calls it; with --hang, qz-stationsim serves 16 cameras at
+// 127.0.0.2..17. Loopback only. Not a test: it prints tables; see --help.
 
+#include "CallBench.h"
 #include "CallConsole.h"
-#include "CallStatusMonitor.h"
 #include "ConfigRecord.h"
-#include "ConsoleApplication.h"
-#include "EngineSocketClient.h"
-#include "EngineSupervisor.h"
-#include "ImageButton.h"
-#include "IncomingCallAlert.h"
-#include "LinphoneEngine.h"
-#include "MainWindow.h"
-#include "RingPopup.h"
+#include "EngineRig.h"
+#include "HangBench.h"
+#include "Samples.h"
+#include "StationSimulator.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QMap>
-#include <QRandomGenerator>
 #include <QStandardPaths>
-#include <QTest>
 #include <QTextStream>
 #include <QThread>
-#include <QTimer>
 
-#include <algorithm>
-#include <csignal>
-#include <cstdio>
-#include <ctime>
-#include <functional>
+#include <memory>
 
 using namespace EngineRig;
 
-namespace
-{
+namespace {
+
 QTextStream out(stdout);
 QTextStream err(stderr);
 
-double threadCpuMs()
+constexpr int kCameras = ConfigRecord::kStations;
+constexpr int kFirstCameraOctet = 2;
+/// A simulator that cannot bind its addresses (another user's on 127.0.0.x) is tried again this long.
+constexpr int kSimulatorWaitMs = 10 * 60 * 1000;
+constexpr int kEngineLockWaitMs = 30 * 60 * 1000;
+
+const char* const kUsage =
+    "usage: qz-bench-calls [--calls N] [--kills N] [--hang SECONDS]   (defaults 20, 0, 0)\n"
+    "Runs the console in this process with its real engine (linphonec) and times it against real peers on\n"
+    "loopback; prints tables (markdown). Takes the engine lock (waits while another engine user holds it).\n"
+    "\n"
+    "  --calls N   sipp (station 101 at 127.0.0.3) calls the console N times; each call is answered with the\n"
+    "              popup's answer button and ended by the station after 1 s. Median and worst of: sipp's start\n"
+    "              (it sends its INVITE at once) to the popup shown (IncomingCallAlert::popupShown), split\n"
+    "              into sipp's start to its INVITE sent (sipp's message trace), the INVITE sent to\n"
+    "              CallState::Incoming, Incoming to the popup shown; the answer click to CallState::InCall\n"
+    "              (both states by CallSession::callStateChanged); the GUI thread's CPU per call.\n"
+    "              Event-loop lateness over the calls (a 10 ms timer's delay): p99 and max.\n"
+    "  --kills N   N times, while idle: SIGKILL to the engine's daemon and, at that moment, a call from the\n"
+    "              station. Median and worst from the kill to the supervisor's telephonyChanged(false), to\n"
+    "              telephonyChanged(true) (a new engine answered) and to that call in InCall, answered in the\n"
+    "              popup as soon as it shows.\n"
+    "  --hang S    (0: off) qz-stationsim serves 16 cameras at 127.0.0.2..17, all in the console's record\n"
+    "              (127.0.0.3 is also the SIP station), for the whole run. After a 3 s warm-up and a 5 s\n"
+    "              window for comparison, at a random point of the 2 s backstop poll's cycle, SIGSTOP to the\n"
+    "              engine's daemon; then S seconds watched: the longest gap between two pictures of one\n"
+    "              camera (consecutive SnapshotPoller::frameReceived of a station, any station), event-loop\n"
+    "              lateness p99 and max, the SIGSTOP to telephonyChanged(false) (found hung) and to\n"
+    "              telephonyChanged(true) (a new engine answered). The stopped daemon must end killed by the\n"
+    "              console; if not, the bench kills it and says so. Give S well above 4 s (20 for the figures\n"
+    "              in docs/performance.md): finding the hang takes up to 4 s.\n";
+
+int fail(const QString& why)
 {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6;
+    err << "qz-bench-calls: " << why << "\n";
+    err.flush();
+    return 1;
 }
 
-double median(QList<double> values)
+QString ms(double value)
 {
-    if (values.isEmpty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const qsizetype n = values.size();
-    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+    return QString::number(value, 'f', value < 10 ? 2 : 0) + QStringLiteral(" ms");
 }
 
-double worst(const QList<double>& values)
+QString seconds(double valueMs)
 {
-    return values.isEmpty() ? 0 : *std::max_element(values.begin(), values.end());
-}
-
-bool waitFor(const std::function<bool()>& predicate, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!predicate()) {
-        if (deadline.hasExpired())
-            return false;
-        QTest::qWait(1);
-    }
-    return true;
+    return valueMs < 0 ? QStringLiteral("never") : QString::number(valueMs / 1000.0, 'f', 2) + QStringLiteral(" s");
 }
 
 QString cpuModel()
@@ -91,34 +85,159 @@ QString cpuModel()
     return QStringLiteral("unknown");
 }
 
-int fail(const QString& why)
+QString loadAverage()
 {
-    err << "qz-bench-calls: " << why << "\n";
-    err.flush();
-    return 1;
+    return readText(QStringLiteral("/proc/loadavg")).section(QLatin1Char(' '), 0, 2);
 }
 
-QString ms(double value)
+bool readCount(int argc, char* argv[], int* i, int* value)
 {
-    return QString::number(value, 'f', value < 10 ? 2 : 0);
+    if (*i + 1 >= argc)
+        return false;
+    bool ok = false;
+    *value = QByteArray(argv[++*i]).toInt(&ok);
+    return ok && *value >= 0;
 }
+
+/// The console's stations: the SIP station as station 3 at 127.0.0.3 (101); with cameras, 16 stations at
+/// 127.0.0.2..17, of which the one at 127.0.0.3 (station 1) is the SIP station.
+ConfigRecord stationRecord(bool cameras)
+{
+    ConfigRecord record;
+    if (!cameras) {
+        record.active[3] = 1;
+        record.ipAddress[3] = QStringLiteral("127.0.0.3");
+        record.extension[3] = QStringLiteral("101");
+        record.description[3] = QStringLiteral("Varco 4");
+        return record;
+    }
+    for (int i = 0; i < kCameras; ++i) {
+        const auto s = std::size_t(i);
+        record.active[s] = 1;
+        record.ipAddress[s] = StationSimulator::address(kFirstCameraOctet, i);
+        record.description[s] = QStringLiteral("Station %1").arg(i + 1);
+        if (record.ipAddress[s] == QLatin1String("127.0.0.3"))
+            record.extension[s] = QStringLiteral("101");
+    }
+    return record;
+}
+
+/// The cameras' simulator; tried again while another user's simulator holds the addresses.
+std::unique_ptr<StationSimulator> startCameras(QString* error)
+{
+    const QDeadlineTimer deadline(kSimulatorWaitMs);
+    bool said = false;
+    for (;;) {
+        auto simulator = std::make_unique<StationSimulator>(
+            QStringList{QStringLiteral("--count"), QString::number(kCameras), QStringLiteral("--first"),
+                        QString::number(kFirstCameraOctet)},
+            15000);
+        if (simulator->isReady())
+            return simulator;
+        *error = simulator->errorString();
+        if (!error->contains(QLatin1String("exit code 2")) || deadline.hasExpired())
+            return nullptr;
+        if (!said) {
+            err << "qz-bench-calls: 127.0.0.2..17 are taken (" << *error << "); trying again\n";
+            err.flush();
+            said = true;
+        }
+        simulator.reset();
+        QThread::sleep(5);
+    }
+}
+
+void row(const QString& what, const QList<double>& values, const QString& unit)
+{
+    if (values.isEmpty()) {
+        out << "| " << what << " | - | - | 0 " << unit << " |\n";
+        return;
+    }
+    out << "| " << what << " | " << ms(Samples::median(values)) << " | " << ms(Samples::worst(values)) << " | "
+        << values.size() << " " << unit << " |\n";
+}
+
+void printCalls(const CallBench::CallFigures& calls, const CallBench::KillFigures& kills)
+{
+    out << "| Measure | Median | Worst | Samples |\n";
+    out << "|---|---:|---:|---:|\n";
+    if (!calls.popupMs.isEmpty()) {
+        row(QStringLiteral("Caller's start (sipp starts, sends its INVITE) to the popup shown"), calls.popupMs,
+            QStringLiteral("calls"));
+        row(QStringLiteral("- of which sipp's start to its INVITE sent (sipp's message trace)"), calls.inviteSentMs,
+            QStringLiteral("calls"));
+        row(QStringLiteral("- of which the INVITE sent to CallState::Incoming (engine, its event line read)"),
+            calls.inviteToIncomingMs, QStringLiteral("calls"));
+        row(QStringLiteral("- of which CallState::Incoming to the popup shown"), calls.incomingToPopupMs,
+            QStringLiteral("calls"));
+        row(QStringLiteral("Answer click in the popup to CallState::InCall"), calls.inCallMs, QStringLiteral("calls"));
+        row(QStringLiteral("GUI-thread CPU per call (sipp's start to idle again, its launch left out)"),
+            calls.guiCpuMs, QStringLiteral("calls"));
+    }
+    if (!kills.upMs.isEmpty()) {
+        row(QStringLiteral("Engine killed to the console knowing (telephonyChanged(false))"), kills.lostMs,
+            QStringLiteral("kills"));
+        row(QStringLiteral("Engine killed to a new engine answering (telephonyChanged(true))"), kills.upMs,
+            QStringLiteral("kills"));
+        row(QStringLiteral("Engine killed (a station calls then) to that call in InCall"), kills.answeredMs,
+            QStringLiteral("kills"));
+    }
+    if (!calls.popupMs.isEmpty()) {
+        out << "\n| Event-loop lateness during the calls (10 ms timer) | p99 | Max | Samples |\n";
+        out << "|---|---:|---:|---:|\n";
+        out << "| " << calls.popupMs.size() << " calls, first start to last end | "
+            << ms(Samples::percentile(calls.latenessMs, 99)) << " | " << ms(Samples::worst(calls.latenessMs))
+            << " | " << calls.latenessMs.size() << " |\n";
+        out << "\nGUI thread idle before the calls (lateness probe and the bench's waits only): "
+            << ms(calls.idleGuiCpuMsPerS) << " CPU per second.\n";
+    }
+}
+
+void printHang(const HangBench::Figures& hang)
+{
+    const auto gap = [](const HangBench::Window& w) {
+        return QString::number(w.longestGapMs / 1000.0, 'f', 2) + QStringLiteral(" s (station %1)")
+            .arg(w.longestGapStation);
+    };
+    out << "\n| " << hang.cameras << " cameras, engine SIGSTOPped | Before the stop ("
+        << QString::number(hang.before.seconds, 'f', 1) << " s) | After the stop (" << QString::number(hang.stopped.seconds, 'f', 1) << " s) |\n";
+    out << "|---|---:|---:|\n";
+    out << "| Longest gap between two pictures of one camera (consecutive frameReceived of a station, in-process; any"
+           " station) | "
+        << gap(hang.before) << " | " << gap(hang.stopped) << " |\n";
+    out << "| Pictures received, all cameras | " << hang.before.frames << " | " << hang.stopped.frames << " |\n";
+    out << "| Event-loop lateness p99 (10 ms timer) | " << ms(Samples::percentile(hang.before.latenessMs, 99)) << " | "
+        << ms(Samples::percentile(hang.stopped.latenessMs, 99)) << " |\n";
+    const auto worstLateness = [](const HangBench::Window& w) {
+        return ms(Samples::worst(w.latenessMs))
+               + QStringLiteral(" (at %1 s)").arg(QString::number(w.worstLatenessAtS, 'f', 2));
+    };
+    out << "| Event-loop lateness max (when it ended, from the window's start) | " << worstLateness(hang.before)
+        << " | " << worstLateness(hang.stopped) << " |\n";
+    out << "| SIGSTOP to the engine found hung (telephonyChanged(false)) | | " << seconds(hang.hungFoundMs) << " |\n";
+    out << "| SIGSTOP to a new engine answering (telephonyChanged(true)) | | " << seconds(hang.replacedMs) << " |\n";
+    out << "| The stopped daemon (pid " << hang.stoppedPid << ") at the end | | "
+        << (hang.killedByConsole ? "killed by the console" : "still there: killed by the bench") << " |\n";
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     int calls = 20;
     int kills = 0;
+    int hangS = 0;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        if (arg == "--calls" && i + 1 < argc) {
-            calls = qMax(0, QByteArray(argv[++i]).toInt());
-        } else if (arg == "--kills" && i + 1 < argc) {
-            kills = qMax(0, QByteArray(argv[++i]).toInt());
-        } else {
-            (arg == "--help" ? out : err) << "usage: qz-bench-calls [--calls N] [--kills N]   (defaults 20, 0)\n"
-                                             "Times real SIP calls from sipp (station 101 at 127.0.0.3) to the "
-                                             "console and its engine, and the way back after the engine is "
-                                             "killed; prints a table.\n";
+        bool ok = false;
+        if (arg == "--calls")
+            ok = readCount(argc, argv, &i, &calls);
+        else if (arg == "--kills")
+            ok = readCount(argc, argv, &i, &kills);
+        else if (arg == "--hang")
+            ok = readCount(argc, argv, &i, &hangS);
+        if (!ok) {
+            (arg == "--help" ? out : err) << kUsage;
             return arg == "--help" ? 0 : 2;
         }
     }
@@ -133,196 +252,59 @@ int main(int argc, char* argv[])
 
     QString error;
     QLockFile lock(lockPath());
-    if (!home.isValid() || !lockEngine(lock, 300000, &error))
+    err << "qz-bench-calls: taking the engine lock " << lock.fileName() << " (waits while another user holds it)\n";
+    err.flush();
+    if (!home.isValid() || !lockEngine(lock, kEngineLockWaitMs, &error))
         return fail(error);
     const quint16 sipPort = freeSipPort();
     if (sipPort == 0 || !writeEngineConfig(sipPort))
         return fail(QStringLiteral("cannot prepare the engine's configuration"));
 
-    ConfigRecord record;
-    const auto s = std::size_t(3);
-    record.active[s] = 1;
-    record.ipAddress[s] = QStringLiteral("127.0.0.3");
-    record.extension[s] = QStringLiteral("101");
-    record.description[s] = QStringLiteral("Varco 4");
-    const QString peerDir = home.makeDir(QStringLiteral("peers"));
+    std::unique_ptr<StationSimulator> cameras;
+    if (hangS > 0 && !(cameras = startCameras(&error)))
+        return fail(QStringLiteral("station simulator: ") + error);
+    const ConfigRecord record = stationRecord(hangS > 0);
     CallConsole console(home.root());
     if (!console.start(home.makeDir(QStringLiteral("prog")), record, &error))
         return fail(error);
-    auto* monitor = console->findChild<CallStatusMonitor*>();
-    auto* alert = console->findChild<IncomingCallAlert*>();
-    if (!monitor || !alert)
-        return fail(QStringLiteral("the console has no call status monitor or alert"));
-    EngineMemoryWatch& watch = console.watch();
 
-    // Each status timer tick runs inside a stopwatch: the same slot, timed. A poll is
-    // filed by the transitions it made (none for most).
-    QTimer* statusTimer = console->mainWindow()->statusTimer();
-    QObject::disconnect(statusTimer, &QTimer::timeout, monitor, &CallStatusMonitor::pollCallStatus);
-    QMap<QString, QList<double>> tickWallMs;
-    QList<double> quietTickCpuMs;
-    QList<double> allTickWallMs;
-    QString tickTransitions;
-    bool measureRoundTrip = false;
-    QList<double> roundTripMs;
-    QObject::connect(monitor, &CallStatusMonitor::callStateChanged, monitor, [&](int from, int to, int) {
-        tickTransitions += QStringLiteral("%1%2->%3").arg(tickTransitions.isEmpty() ? QString() : QStringLiteral(", "))
-                               .arg(from)
-                               .arg(to);
-    });
-    QObject::connect(statusTimer, &QTimer::timeout, monitor, [&] {
-        tickTransitions.clear();
-        QElapsedTimer wall;
-        const double cpu0 = threadCpuMs();
-        wall.start();
-        monitor->pollCallStatus();
-        const double wallMs = double(wall.nsecsElapsed()) / 1e6;
-        const double cpuMs = threadCpuMs() - cpu0;
-        allTickWallMs.append(wallMs);
-        tickWallMs[tickTransitions].append(wallMs);
-        if (tickTransitions.isEmpty())
-            quietTickCpuMs.append(cpuMs);
-        if (measureRoundTrip) {
-            // The engine's share: the same request between two polls. The daemon serves its
-            // socket on a ~20 ms cycle; a request right after a poll would always wait a whole one.
-            QTimer::singleShot(int(QRandomGenerator::global()->bounded(100, 400)), monitor, [&] {
-                QElapsedTimer rt;
-                rt.start();
-                EngineSocketClient::request(EngineSocketClient::defaultSocketPath(), "status hook");
-                roundTripMs.append(double(rt.nsecsElapsed()) / 1e6);
-            });
-        }
-    });
-
-    // Idle: 60 polls, with the engine's round trip between them.
-    measureRoundTrip = calls > 0;
-    waitFor([&] { return !measureRoundTrip || roundTripMs.size() >= 60; }, 60000);
-    measureRoundTrip = false;
-
-    QList<double> popupMs;
-    QList<double> answerMs;
-    QElapsedTimer clock;
-    clock.start();
-    qint64 popupAt = -1;
-    qint64 connectedAt = -1;
-    QObject::connect(alert, &IncomingCallAlert::popupShown, alert, [&] { popupAt = clock.nsecsElapsed(); });
-    QObject::connect(monitor, &CallStatusMonitor::callStateChanged, monitor, [&](int, int to, int) {
-        if (to == 3)
-            connectedAt = clock.nsecsElapsed();
-    });
-
-    for (int call = 0; call < calls; ++call) {
-        // Calls start at random points of the 500 ms poll cycle.
-        QTest::qWait(int(QRandomGenerator::global()->bounded(500)));
-        SipPeer caller(peerDir, QStringLiteral("caller"));
-        popupAt = -1;
-        connectedAt = -1;
-        const qint64 invitedAt = clock.nsecsElapsed();
-        if (!caller.call(QStringLiteral(QZ_SOURCE_DIR "/tests/data/e2e_station_calls.xml"), sipPort,
-                         QStringLiteral("127.0.0.3"), QStringLiteral("101"), 1000, &error))
+    CallBench::Caller caller;
+    caller.ip = QStringLiteral("127.0.0.3");
+    caller.extension = QStringLiteral("101");
+    caller.enginePort = sipPort;
+    caller.scenario = QStringLiteral(QZ_SOURCE_DIR "/tests/data/e2e_station_calls.xml");
+    caller.logDir = home.makeDir(QStringLiteral("peers"));
+    CallBench::CallFigures callFigures;
+    CallBench::KillFigures killFigures;
+    HangBench::Figures hangFigures;
+    {
+        CallBench bench(console, caller);
+        if (!bench.runCalls(calls, &callFigures, &error) || !bench.runKills(kills, &killFigures, &error))
             return fail(error);
-        if (!waitFor([&] { return popupAt >= 0; }, 15000))
-            return fail(QStringLiteral("call %1: no popup\n").arg(call + 1) + caller.output());
-        popupMs.append(double(popupAt - invitedAt) / 1e6);
-
-        RingPopup* popup = console->ringPopup();
-        if (!popup || !waitFor([&] { return !popup->slideTimer()->isActive(); }, 5000))
-            return fail(QStringLiteral("call %1: the popup did not come to rest").arg(call + 1));
-        QTest::qWait(int(QRandomGenerator::global()->bounded(500)));
-        const qint64 clickedAt = clock.nsecsElapsed();
-        QTest::mouseClick(popup->answerButton(), Qt::LeftButton);
-        if (!waitFor([&] { return connectedAt >= 0; }, 10000))
-            return fail(QStringLiteral("call %1: not connected after the answer\n").arg(call + 1) + caller.output());
-        answerMs.append(double(connectedAt - clickedAt) / 1e6);
-
-        if (!waitFor([&] { return console->state().callState == 0; }, 15000) || !caller.finish(15000, &error))
-            return fail(QStringLiteral("call %1: did not end cleanly\n").arg(call + 1) + error);
-        if (!watch.runaway().isEmpty())
-            return fail(watch.runaway());
-        err << "call " << (call + 1) << ": popup " << ms(popupMs.last()) << " ms, answer " << ms(answerMs.last())
-            << " ms\n";
-        err.flush();
     }
-
-    // Kills: the engine dies while idle, a station calls at that very moment.
-    QList<double> socketBackMs;
-    QList<double> callBackMs;
-    for (int kill = 0; kill < kills; ++kill) {
-        QTest::qWait(500 + int(QRandomGenerator::global()->bounded(1000)));
-        if (!waitFor([&] { return console->supervisor()->isTelephonyUp() && console->state().callState == 0; },
-                     30000))
-            return fail(QStringLiteral("kill %1: the engine is not up before the kill").arg(kill + 1));
-        LinphoneEngine* engine = console->engine();
-        SipPeer caller(peerDir, QStringLiteral("kill%1").arg(kill + 1));
-        popupAt = -1;
-        connectedAt = -1;
-        const qint64 killedAt = clock.nsecsElapsed();
-        ::kill(pid_t(engine->startedPid()), SIGKILL);
-        if (!caller.call(QStringLiteral(QZ_SOURCE_DIR "/tests/data/e2e_station_calls.xml"), sipPort,
-                         QStringLiteral("127.0.0.3"), QStringLiteral("101"), 1000, &error))
-            return fail(error);
-        // The first answered engine call after the outage ends it.
-        if (!waitFor([&] { return !engine->isAnswering(); }, 5000)
-            || !waitFor([&] { return engine->isAnswering(); }, 30000))
-            return fail(QStringLiteral("kill %1: no engine answered again").arg(kill + 1));
-        socketBackMs.append(double(clock.nsecsElapsed() - killedAt) / 1e6);
-        // The operator answers as soon as the popup is there.
-        if (!waitFor([&] { return console->ringPopup() != nullptr; }, 30000))
-            return fail(QStringLiteral("kill %1: the call did not ring\n").arg(kill + 1) + caller.output());
-        QTest::mouseClick(console->ringPopup()->answerButton(), Qt::LeftButton);
-        if (!waitFor([&] { return connectedAt >= 0; }, 10000))
-            return fail(QStringLiteral("kill %1: not connected after the answer\n").arg(kill + 1) + caller.output());
-        callBackMs.append(double(connectedAt - killedAt) / 1e6);
-        if (!waitFor([&] { return console->state().callState == 0; }, 15000) || !caller.finish(15000, &error))
-            return fail(QStringLiteral("kill %1: the call did not end cleanly\n").arg(kill + 1) + error);
-        err << "kill " << (kill + 1) << ": engine back " << ms(socketBackMs.last()) << " ms, call answered "
-            << ms(callBackMs.last()) << " ms\n";
-        err.flush();
-    }
-
-    const qint64 peakKb = watch.peakKb();
-    if (!console.stop(&error))
+    if (hangS > 0 && !HangBench(console, kCameras).run(hangS, &hangFigures, &error))
         return fail(error);
 
-    const QList<double> quietWall = tickWallMs.value(QString());
-    const auto row = [](const QString& what, const QList<double>& values, const QString& unit) {
-        out << "| " << what << " | " << ms(median(values)) << " ms | " << ms(worst(values)) << " ms | "
-            << values.size() << " " << unit << " |\n";
-    };
+    const qint64 peakKb = console.watch().peakKb();
+    if (!console.stop(&error))
+        return fail(error);
+    const QString simulatorErrors = cameras ? cameras->stop() : QString();
+    if (!simulatorErrors.isEmpty())
+        return fail(QStringLiteral("station simulator: ") + simulatorErrors);
 
     out << "Machine: " << QThread::idealThreadCount() << " CPUs (nproc), " << cpuModel() << "; "
-        << QDateTime::currentDateTime().toString(Qt::ISODate) << "\n";
+        << QDateTime::currentDateTime().toString(Qt::ISODate) << "; load average at the end " << loadAverage()
+        << "\n";
     out << "Engine: linphonec with its file sound card where there is no sound card; peak resident memory "
-        << peakKb / 1024 << " MB\n\n";
-    out << "| Measure | Median | Worst | Samples |\n";
-    out << "|---|---:|---:|---:|\n";
-    if (kills > 0) {
-        row(QStringLiteral("Engine killed to a new engine answering its socket"), socketBackMs, QStringLiteral("kills"));
-        row(QStringLiteral("Engine killed (a station calls then) to that call answered"), callBackMs,
-            QStringLiteral("kills"));
-    }
-    if (calls == 0) {
-        out.flush();
-        return 0;
-    }
-    row(QStringLiteral("Caller's INVITE (sipp start) to popup shown"), popupMs, QStringLiteral("calls"));
-    row(QStringLiteral("Answer click in the popup to callState 3"), answerMs, QStringLiteral("calls"));
-    row(QStringLiteral("Engine round trip of \"status hook\", between polls"), roundTripMs,
-        QStringLiteral("requests"));
-    row(QStringLiteral("Status poll without a transition: wall time in pollCallStatus"), quietWall,
-        QStringLiteral("polls"));
-    out << "| Console overhead per poll: the line above minus the round trip (medians) | "
-        << ms(median(quietWall) - median(roundTripMs)) << " ms | | |\n";
-    row(QStringLiteral("Console overhead per poll: GUI-thread CPU time in pollCallStatus"), quietTickCpuMs,
-        QStringLiteral("polls"));
-    for (auto it = tickWallMs.cbegin(); it != tickWallMs.cend(); ++it) {
-        if (!it.key().isEmpty())
-            row(QStringLiteral("Status poll with transition %1: wall time").arg(it.key()), it.value(),
-                QStringLiteral("polls"));
-    }
-    out << "| Longest GUI block of one poll (bound: the engine call time-out, "
-        << LinphoneEngine::Options().callTimeoutMs << " ms) | | " << ms(worst(allTickWallMs)) << " ms | "
-        << allTickWallMs.size() << " polls |\n";
+        << peakKb / 1024 << " MB\n";
+    if (hangS > 0)
+        out << "Cameras: " << kCameras << " simulated stations (qz-stationsim) at 127.0.0.2..17, in the record "
+            << "through the whole run\n";
+    out << "\n";
+    if (calls > 0 || kills > 0)
+        printCalls(callFigures, killFigures);
+    if (hangS > 0)
+        printHang(hangFigures);
     out.flush();
     return 0;
 }
