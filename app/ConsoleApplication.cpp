@@ -148,6 +148,14 @@ void ConsoleApplication::wireTelephony()
     connect(w->commandButton(CommandButton::Microphone), &ImageButton::released, control, &CallControl::toggleMute);
     connect(&m_telephony->supervisor(), &EngineSupervisor::telephonyChanged, m_window.get(),
             &MainWindowAdapter::setTelephonyUp);
+    // The popup of a ringing station shows its camera live, from the pictures the tiles get anyway.
+    connect(m_window.get(), &MainWindowAdapter::stationPictureShown, &m_telephony->alert(),
+            &IncomingCallAlert::stationPicture);
+    CallNotifications* doorCalls = &m_stations->notifications();
+    connect(doorCalls, &CallNotifications::doorCallAnnounced, m_window.get(),
+            [this](int station) { m_window->setDoorCallMark(station, true); });
+    connect(doorCalls, &CallNotifications::doorCallEnded, m_window.get(),
+            [this](int station) { m_window->setDoorCallMark(station, false); });
 }
 
 void ConsoleApplication::wireHistory()

@@ -28,11 +28,39 @@ MainWindowAdapter::MainWindowAdapter(MainWindow& window, ZoomController& zoom, T
 void MainWindowAdapter::setStationPicture(int station, const QImage& picture)
 {
     m_window.setStationPicture(station, picture);
+    emit stationPictureShown(station, picture);
+}
+
+void MainWindowAdapter::setCallMark(int station)
+{
+    const int before = std::exchange(m_callMark, station);
+    updateMark(before);
+    updateMark(station);
+}
+
+void MainWindowAdapter::setDoorCallMark(int station, bool calling)
+{
+    if (station < 0 || station >= ConfigRecord::kStations)
+        return;
+    m_doorCalls[std::size_t(station)] = calling;
+    updateMark(station);
+}
+
+void MainWindowAdapter::updateMark(int station)
+{
+    if (station < 0 || station >= ConfigRecord::kStations)
+        return;
+    m_window.pictureView(station)->setMarked(station == m_callMark || m_doorCalls[std::size_t(station)]);
 }
 
 QSize MainWindowAdapter::stationPictureSize(int station) const
 {
     return m_window.pictureView(station)->sizeInDevicePixels();
+}
+
+QImage MainWindowAdapter::stationPicture(int station) const
+{
+    return m_window.stationPicture(station);
 }
 
 void MainWindowAdapter::setNoImageShown(int station, bool shown)

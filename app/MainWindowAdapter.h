@@ -1,11 +1,13 @@
 #pragma once
 
+#include "ConfigRecord.h"
 #include "ConsoleWindow.h"
 
 #include <QIcon>
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -33,8 +35,12 @@ public:
 
     void setStationPicture(int station, const QImage& picture) override;
     QSize stationPictureSize(int station) const override;
+    QImage stationPicture(int station) const override;
     void setNoImageShown(int station, bool shown) override;
     void setTelephoneImage(int station, const QString& key) override;
+    void setCallMark(int station) override;
+    /// A door call announced on the station's notification connection marks its tile too, until its end.
+    void setDoorCallMark(int station, bool calling);
     void setTopmost(bool onTop) override;
     void setZoomTopmost(bool onTop) override;
     void setMuteButtonVisible(bool visible) override;
@@ -61,7 +67,12 @@ public:
     void setMissedCalls(int count);
     QString trayTip() const;
 
+signals:
+    /// A picture went into the station's tile (the popup of that station's call shows it too).
+    void stationPictureShown(int station, const QImage& picture);
+
 private:
+    void updateMark(int station);
     void fadeStep();
 
     MainWindow& m_window;
@@ -74,5 +85,7 @@ private:
     bool m_telephonyUp = true;
     int m_missedCalls = 0;
     int m_fadeAlpha = -1;
+    int m_callMark = -1;
+    std::array<bool, ConfigRecord::kStations> m_doorCalls{};
     std::vector<std::function<void()>> m_afterFade;
 };

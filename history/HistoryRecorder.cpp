@@ -37,21 +37,6 @@ HistoryEvent HistoryRecorder::newEvent(HistoryKind kind, HistoryOutcome outcome,
     return event;
 }
 
-QString HistoryRecorder::callerAddress(const QString& status)
-{
-    const qsizetype start = status.indexOf(QLatin1String("sip:"));
-    if (start < 0)
-        return {};
-    qsizetype end = start;
-    while (end < status.size()) {
-        const QChar c = status.at(end);
-        if (c == QLatin1Char('>') || c == QLatin1Char('"') || c.isSpace())
-            break;
-        ++end;
-    }
-    return status.mid(start, end - start);
-}
-
 void HistoryRecorder::callStateChanged(const CallTransition& t)
 {
     const int station = t.station;

@@ -60,9 +60,6 @@ public:
     /// The operator opened the history: the count starts again from zero.
     void historyOpened();
 
-    /// The caller's address in an engine text: "sip:" up to '>',
-    /// a quote or white space; empty when there is none.
-    static QString callerAddress(const QString& status);
 
 signals:
     void missedCountChanged(int count);

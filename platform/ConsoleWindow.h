@@ -22,11 +22,16 @@ public:
     /// Size in device pixels at which the tile draws its picture, so a snapshot
     /// can be decoded no larger than needed. Empty: unknown.
     virtual QSize stationPictureSize(int station) const = 0;
+    /// The picture the station's tile shows now (null: none yet).
+    virtual QImage stationPicture(int station) const = 0;
     /// Shows or hides the tile's "No image available".
     virtual void setNoImageShown(int station, bool shown) = 0;
     /// Shows "tel_n", "tel_v", "tel_b" or "tel_r" on the station's telephone
     /// button, and on the zoom window's when it shows that station.
     virtual void setTelephoneImage(int station, const QString& key) = 0;
+
+    /// Marks the tile of the station a SIP call concerns (ringing, dialled, in a call); -1: no call.
+    virtual void setCallMark(int station) = 0;
 
     /// Main window into (true) or out of the always-on-top band.
     virtual void setTopmost(bool onTop) = 0;

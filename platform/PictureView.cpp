@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 
 #include <cmath>
 
@@ -25,13 +26,28 @@ QSize PictureView::sizeInDevicePixels() const
     return {int(std::lround(width() * ratio)), int(std::lround(height() * ratio))};
 }
 
+void PictureView::setMarked(bool marked)
+{
+    if (m_marked == marked)
+        return;
+    m_marked = marked;
+    update();
+}
+
 void PictureView::paintEvent(QPaintEvent*)
 {
-    if (m_picture.isNull())
+    if (m_picture.isNull() && !m_marked)
         return;
     QPainter painter(this);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(rect(), m_picture);
+    if (!m_picture.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(rect(), m_picture);
+    }
+    if (m_marked) {
+        const int half = kMarkWidthPx / 2;
+        painter.setPen(QPen(QColor::fromRgb(kMarkColour), kMarkWidthPx));
+        painter.drawRect(rect().adjusted(half, half, -half, -half));
+    }
 }
 
 void PictureView::mouseReleaseEvent(QMouseEvent* e)

@@ -16,6 +16,12 @@ public:
     QImage picture() const { return m_picture; }
     /// The size worth decoding a snapshot at: the view's size in device pixels.
     QSize sizeInDevicePixels() const;
+    /// A coloured frame around the picture, so the station is found at a glance (a call, a door call).
+    void setMarked(bool marked);
+    bool isMarked() const { return m_marked; }
+
+    static constexpr QRgb kMarkColour = 0xffff8c00; ///< orange, seen on dark and light pictures alike
+    static constexpr int kMarkWidthPx = 4;
 
 signals:
     /// A mouse button was released over the picture.
@@ -27,4 +33,5 @@ protected:
 
 private:
     QImage m_picture;
+    bool m_marked = false;
 };

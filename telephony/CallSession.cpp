@@ -130,6 +130,7 @@ bool CallSession::apply(const CallTransition& t)
         m_window.setTopmost(false);
         m_window.setZoomTopmost(false);
         m_window.setTelephoneImage(t.station, key);
+        m_window.setCallMark(-1);
         m_alert.unloadPopup();
         emit callStateChanged(t);
         if (!m_window.isRestoredForCall()) {
@@ -150,13 +151,15 @@ bool CallSession::apply(const CallTransition& t)
     }
     case CallState::Incoming:
         m_window.setTelephoneImage(t.station, key);
+        m_window.setCallMark(t.station);
         emit callStateChanged(t);
         m_window.bringBackForCall();
-        m_alert.showPopup();
+        m_alert.showPopup(t.stationKnown ? t.station : -1, t.peer);
         m_alert.startRing();
         return true;
     case CallState::InCall:
         m_window.setTelephoneImage(t.station, key);
+        m_window.setCallMark(t.station);
         m_window.setTopmost(true);
         m_window.setZoomTopmost(true);
         m_window.setMuteLook(false);
@@ -165,6 +168,7 @@ bool CallSession::apply(const CallTransition& t)
         return true;
     case CallState::Outgoing:
         m_window.setTelephoneImage(t.station, key);
+        m_window.setCallMark(t.station);
         emit callStateChanged(t);
         return true;
     }

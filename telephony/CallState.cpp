@@ -54,3 +54,18 @@ QString telImageKey(CallState state)
     }
     return QStringLiteral("tel_n");
 }
+
+QString callerAddress(const QString& text)
+{
+    const qsizetype start = text.indexOf(QLatin1String("sip:"));
+    if (start < 0)
+        return {};
+    qsizetype end = start;
+    while (end < text.size()) {
+        const QChar c = text.at(end);
+        if (c == QLatin1Char('>') || c == QLatin1Char('"') || c.isSpace())
+            break;
+        ++end;
+    }
+    return text.mid(start, end - start);
+}

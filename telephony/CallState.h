@@ -46,3 +46,5 @@ QString callStateName(CallState state);
 QString callCauseName(CallCause cause);
 /// Telephone image key of a state: "tel_n", "tel_v", "tel_b", "tel_r".
 QString telImageKey(CallState state);
+/// The caller's address in an engine text: "sip:" up to '>', a quote or white space; empty when there is none.
+QString callerAddress(const QString& text);

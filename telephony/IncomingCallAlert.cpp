@@ -1,11 +1,15 @@
 #include "IncomingCallAlert.h"
 
+#include "CallState.h"
+#include "ConfigRecord.h"
 #include "ConsoleWindow.h"
 #include "RingPopup.h"
 #include "RingTone.h"
 
-IncomingCallAlert::IncomingCallAlert(ConsoleWindow& window, RingTone& ring, QObject* parent)
+IncomingCallAlert::IncomingCallAlert(const ConfigRecord& record, ConsoleWindow& window, RingTone& ring,
+                                     QObject* parent)
     : QObject(parent)
+    , m_record(record)
     , m_window(window)
     , m_ring(ring)
 {
@@ -21,11 +25,38 @@ RingPopup* IncomingCallAlert::popup() const
     return m_popup.data();
 }
 
-void IncomingCallAlert::showPopup()
+QString IncomingCallAlert::callerText(const ConfigRecord& record, int station, const QString& peer)
+{
+    if (station < 0 || station >= ConfigRecord::kStations) {
+        const QString address = callerAddress(peer);
+        return address.isEmpty() ? peer.trimmed() : address;
+    }
+    const QString description = record.description[std::size_t(station)].trimmed();
+    return description.isEmpty() ? QStringLiteral("Station %1").arg(station + 1)
+                                 : QStringLiteral("%1 (%2)").arg(description).arg(station + 1);
+}
+
+int IncomingCallAlert::popupStation() const
+{
+    return m_popup ? m_station : -1;
+}
+
+void IncomingCallAlert::stationPicture(int station, const QImage& picture)
+{
+    if (m_popup && station >= 0 && station == m_station && !picture.isNull())
+        m_popup->setPicture(picture);
+}
+
+void IncomingCallAlert::showPopup(int station, const QString& peer)
 {
     if (m_popup)
         return;
     auto* popup = new RingPopup;
+    m_station = station;
+    popup->setCaller(callerText(m_record, station, peer));
+    // The tile's picture of the moment, until the next one comes.
+    if (station >= 0)
+        popup->setPicture(m_window.stationPicture(station));
     // Closing is unloading: the slide-out's end and unloadPopup both close it.
     popup->setAttribute(Qt::WA_DeleteOnClose);
     connect(popup, &RingPopup::answered, this, [this] {

@@ -8,6 +8,8 @@
 class ConsoleWindow;
 class RingPopup;
 class RingTone;
+class QImage;
+struct ConfigRecord;
 
 /// The real RingAlert: loads the incoming-call popup as a top-level window of its
 /// own and starts the ring. The popup's answer brings the main window back for
@@ -16,12 +18,20 @@ class IncomingCallAlert : public QObject, public RingAlert
 {
     Q_OBJECT
 public:
-    /// Every reference must outlive the object.
-    IncomingCallAlert(ConsoleWindow& window, RingTone& ring, QObject* parent = nullptr);
+    /// Every reference must outlive the object; record names the stations.
+    IncomingCallAlert(const ConfigRecord& record, ConsoleWindow& window, RingTone& ring, QObject* parent = nullptr);
     /// Unloads a popup still loaded.
     ~IncomingCallAlert() override;
 
-    void showPopup() override;
+    void showPopup(int station, const QString& peer) override;
+    /// A camera picture as the tile shows it: the popup of that station's call shows it too.
+    void stationPicture(int station, const QImage& picture);
+    /// The station whose call the popup shows; -1 for none or a caller that is no station.
+    int popupStation() const;
+
+    /// What the popup says of the caller: "DESCRIPTION (N)" for station N-1 ("Station N" without a description),
+    /// the caller's SIP address for a caller that is no station.
+    static QString callerText(const ConfigRecord& record, int station, const QString& peer);
     void unloadPopup() override;
     void startRing() override;
     void stopRing() override;
@@ -38,7 +48,9 @@ signals:
     void callRejected();
 
 private:
+    const ConfigRecord& m_record;
     ConsoleWindow& m_window;
+    int m_station = -1;
     RingTone& m_ring;
     QPointer<RingPopup> m_popup;
 };

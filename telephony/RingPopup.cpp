@@ -2,11 +2,13 @@
 
 #include "Artwork.h"
 #include "ImageButton.h"
+#include "PictureView.h"
 #include "Twips.h"
 #include "WindowStyling.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
@@ -15,8 +17,9 @@ namespace {
 
 QRect primaryScreenGeometry()
 {
+    // The area windows may use: a panel at the bottom or the right must not hide the popup.
     const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry() : QRect(0, 0, 1024, 768);
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
 RingSlide slideOnPrimaryScreen()
@@ -52,6 +55,17 @@ RingPopup::RingPopup(QWidget* parent)
     };
     m_answerButton = makeButton("answerButton", "answer", 225);
     m_rejectButton = makeButton("rejectButton", "reject", 975);
+
+    m_caller = new QLabel(this);
+    m_caller->setObjectName(QStringLiteral("callerLabel"));
+    m_caller->setGeometry(Twips::toPx(1650, 225, kWidthTwips - 1800, 525));
+    m_caller->setWordWrap(true);
+    m_caller->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_caller->setStyleSheet(QStringLiteral("color: white; font-weight: bold;"));
+    m_picture = new PictureView(this);
+    m_picture->setObjectName(QStringLiteral("callerPicture"));
+    m_picture->setGeometry(
+        Twips::toPx(kPictureLeftTwips, kPictureTopTwips, kPictureWidthTwips, kPictureHeightTwips));
     connect(m_answerButton, &ImageButton::released, this, &RingPopup::answerCall);
     connect(m_rejectButton, &ImageButton::released, this, &RingPopup::rejectCall);
 
@@ -65,6 +79,21 @@ RingPopup::RingPopup(QWidget* parent)
 }
 
 RingPopup::~RingPopup() = default;
+
+void RingPopup::setCaller(const QString& text)
+{
+    m_caller->setText(text);
+}
+
+QString RingPopup::caller() const
+{
+    return m_caller->text();
+}
+
+void RingPopup::setPicture(const QImage& picture)
+{
+    m_picture->setPicture(picture);
+}
 
 void RingPopup::placeAtSlide()
 {

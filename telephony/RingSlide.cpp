@@ -1,10 +1,12 @@
 #include "RingSlide.h"
 
+#include <algorithm>
+
 RingSlide::RingSlide(double screenWidthTwips, double screenHeightTwips, double popupWidthTwips,
                      double popupHeightTwips)
     : m_screenHeight(screenHeightTwips)
     , m_popupHeight(popupHeightTwips)
-    , m_left(screenWidthTwips - popupWidthTwips - kRightMarginTwips)
+    , m_left(std::max(screenWidthTwips - popupWidthTwips - kRightMarginTwips, 0.0))
     , m_top(screenHeightTwips)
 {
 }
@@ -33,4 +35,10 @@ RingSlide::Tick RingSlide::tick()
 void RingSlide::buttonUsed()
 {
     m_timerRunning = true;
+}
+
+double RingSlide::restLimit() const
+{
+    // It stops at the first step past the limit: a limit one step down keeps the whole popup on the screen.
+    return std::max(m_screenHeight - m_popupHeight - kRestAboveBottomTwips, kStepTwips);
 }

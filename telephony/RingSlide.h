@@ -40,8 +40,9 @@ public:
     int slidePhase() const { return m_slidePhase; }
     /// Whether the timer runs (period 5 ms) or is stopped (period 0).
     bool isTimerRunning() const { return m_timerRunning; }
-    /// Top of the resting place's threshold: screen height - popup height - 800.
-    double restLimit() const { return m_screenHeight - m_popupHeight - kRestAboveBottomTwips; }
+    /// Top of the resting place's threshold: screen height - popup height - 800, but never above the
+    /// screen's top (a popup taller than the room left rests at the top, whole).
+    double restLimit() const;
 
 private:
     double m_screenHeight;

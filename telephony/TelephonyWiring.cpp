@@ -19,7 +19,7 @@ TelephonyWiring::TelephonyWiring(const ConfigRecord& record, ConsoleWindow& wind
     , m_ringTone(std::make_unique<RingTone>(
           *m_ringPlayer, scheduler, log, [this] { return m_session && m_session->isRinging(); },
           RingTone::ringPath(programDir)))
-    , m_alert(std::make_unique<IncomingCallAlert>(window, *m_ringTone))
+    , m_alert(std::make_unique<IncomingCallAlert>(record, window, *m_ringTone))
     , m_session(std::make_unique<CallSession>(*m_engine, record, window, *m_alert))
     , m_control(std::make_unique<CallControl>(*m_engine, log, record, *m_session, window, *m_alert))
     , m_supervisor(std::make_unique<EngineSupervisor>(*m_engine, *m_bringUp, log, scheduler))

@@ -105,8 +105,12 @@ private slots:
         QTEST(rig.window.topmost, "onTop");
         QTEST(rig.alert.popupLoaded, "popup");
         QTEST(rig.window.muteVisible, "mute");
+        // The tile of the station concerned is marked while its call lasts.
+        QCOMPARE(rig.window.callMark, rig.session.state() == CallState::Idle ? -1 : station);
         QCOMPARE(rig.moves.size(), events.size());
         QCOMPARE(rig.alert.popupsShown, rig.moves.constFirst().to == CallState::Incoming ? 1 : 0);
+        if (rig.alert.popupsShown == 1)
+            QCOMPARE(rig.alert.popupStation, 3);
         QVERIFY(rig.engine.calls.isEmpty()); // events cost no request
     }
 

@@ -156,6 +156,21 @@ private slots:
             QCOMPARE(step(call, u"in 1 <sip:102@h>"_s, record), QStringList{u"idle>incoming 2 none"_s});
     }
 
+    void callerAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("the engine's peer") << u"\"sipp\" <sip:sipp@127.0.0.1:5070>"_s << u"sip:sipp@127.0.0.1:5070"_s;
+        QTest::newRow("bare, up to a space") << u"hook=dialing sip:101@h more"_s << u"sip:101@h"_s;
+        QTest::newRow("none") << u"Incoming call"_s << QString();
+    }
+
+    void callerAddress()
+    {
+        QFETCH(QString, text);
+        QTEST(::callerAddress(text), "address");
+    }
+
     void callingStation_data()
     {
         QTest::addColumn<QString>("text");

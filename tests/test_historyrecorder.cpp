@@ -249,23 +249,6 @@ private slots:
         QCOMPARE(recorder.missedCount(), 0);
         QCOMPARE(changed.last().at(0).toInt(), 0);
     }
-
-    void callerAddress_data()
-    {
-        QTest::addColumn<QString>("status");
-        QTest::addColumn<QString>("address");
-        QTest::newRow("engine's ring text") << u"Incoming call from \"sipp\" <sip:sipp@127.0.0.1:5070>"_s
-                                            << u"sip:sipp@127.0.0.1:5070"_s;
-        QTest::newRow("bare, up to a space") << u"hook=dialing sip:101@h more"_s << u"sip:101@h"_s;
-        QTest::newRow("none") << u"Incoming call"_s << QString();
-    }
-
-    void callerAddress()
-    {
-        QFETCH(QString, status);
-        QFETCH(QString, address);
-        QCOMPARE(HistoryRecorder::callerAddress(status), address);
-    }
 };
 
 QTEST_GUILESS_MAIN(TestHistoryRecorder)

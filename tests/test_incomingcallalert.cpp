@@ -1,12 +1,15 @@
 // The incoming-call popup and its host on the offscreen platform, with the
 // main window and the player faked: the popup's window kind, one popup per
-// call, unloading at once, its buttons (what they report) and the slide that
-// follows them. The focus is checked on a real X server (test_ringpopup_x11).
+// call, who calls and the station's picture, unloading at once, its buttons
+// (what they report) and the slide that follows them. The focus is checked on
+// a real X server (test_ringpopup_x11).
 
+#include "ConfigRecord.h"
 #include "FakeConsoleWindow.h"
 #include "FakeRingPlayer.h"
 #include "FakeScheduler.h"
 #include "ImageButton.h"
+#include "PictureView.h"
 #include "IncomingCallAlert.h"
 #include "RecordingLogger.h"
 #include "RingPopup.h"
@@ -25,8 +28,9 @@ struct Rig
     FakeRingPlayer player;
     FakeScheduler scheduler;
     RecordingLogger logger;
+    ConfigRecord record;
     RingTone ring{player, scheduler, logger, [] { return true; }, u"/opt/qz/ring.wav"_s};
-    IncomingCallAlert alert{window, ring};
+    IncomingCallAlert alert{record, window, ring};
 };
 
 int visiblePopups()
@@ -47,8 +51,8 @@ private slots:
     {
         Rig rig;
         QSignalSpy shown(&rig.alert, &IncomingCallAlert::popupShown);
-        rig.alert.showPopup();
-        rig.alert.showPopup();
+        rig.alert.showPopup(3, {});
+        rig.alert.showPopup(3, {});
         QCOMPARE(shown.count(), 1);
         QCOMPARE(visiblePopups(), 1);
         RingPopup* popup = rig.alert.popup();
@@ -63,17 +67,50 @@ private slots:
         QCOMPARE(rig.player.commands, (QStringList{u"close"_s, u"open /opt/qz/ring.wav"_s, u"play"_s}));
     }
 
+    void whoCallsAndTheirPicture_data()
+    {
+        QTest::addColumn<int>("station");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("a station with its description") << 3 << u"Varco 4 (4)"_s;
+        QTest::newRow("a station without one") << 15 << u"Station 16"_s;
+        QTest::newRow("a caller that is no station") << -1 << u"sip:guest@127.0.0.9"_s;
+    }
+    void whoCallsAndTheirPicture()
+    {
+        QFETCH(int, station);
+        Rig rig;
+        rig.record.description[3] = u" Varco 4"_s;
+        QImage tile(64, 48, QImage::Format_RGB32);
+        tile.fill(Qt::red);
+        for (int s : {3, 15})
+            rig.window.pictures.at(std::size_t(s)) = tile;
+        rig.alert.showPopup(station, u"\"guest\" <sip:guest@127.0.0.9>"_s);
+        RingPopup* popup = rig.alert.popup();
+        QTEST(popup->caller(), "shown");
+        // The tile's picture at once, then every new one of that station alone.
+        QCOMPARE(popup->pictureView()->picture(), station >= 0 ? tile : QImage());
+        QImage next = tile.copy();
+        next.fill(Qt::green);
+        rig.alert.stationPicture(2, next);
+        QCOMPARE(popup->pictureView()->picture(), station >= 0 ? tile : QImage());
+        rig.alert.stationPicture(station, next);
+        QCOMPARE(popup->pictureView()->picture(), station >= 0 ? next : QImage());
+        // At rest the whole popup is on the screen's available area.
+        QTRY_VERIFY(!popup->slideTimer()->isActive());
+        QVERIFY(QGuiApplication::primaryScreen()->availableGeometry().contains(popup->geometry()));
+    }
+
     void unloadIsImmediateAndANewPopupFollows()
     {
         Rig rig;
-        rig.alert.showPopup();
+        rig.alert.showPopup(3, {});
         QPointer<RingPopup> old = rig.alert.popup();
         QVERIFY(old->slideTimer()->isActive()); // still rising
         rig.alert.unloadPopup();
         QVERIFY(!rig.alert.popup() && !old->isVisible() && !old->slideTimer()->isActive());
         rig.alert.unloadPopup(); // nothing loaded: nothing happens
         // A call that waited rings as soon as the one before it ends: the old popup goes, a new one comes.
-        rig.alert.showPopup();
+        rig.alert.showPopup(3, {});
         QVERIFY(rig.alert.popup() && rig.alert.popup() != old.data());
         QTRY_VERIFY(old.isNull());
         QCOMPARE(visiblePopups(), 1);
@@ -92,7 +129,7 @@ private slots:
         QFETCH(bool, atRest);
         Rig rig;
         rig.window.putInTray();
-        rig.alert.showPopup();
+        rig.alert.showPopup(3, {});
         QPointer<RingPopup> popup = rig.alert.popup();
         QSignalSpy slidOut(popup.data(), &RingPopup::slidOut);
         QSignalSpy answered(popup.data(), &RingPopup::answered), rejected(popup.data(), &RingPopup::rejected);

@@ -1,6 +1,7 @@
 // The main window's adapter over a real (offscreen) main window and zoom
 // window, with the tray icon and the clock faked: the tray round trip, the
-// call's way back and fade, and what the zoom window mirrors.
+// call's way back and fade, the marks of calling stations, and what the zoom
+// window mirrors.
 
 #include "ConfigRecord.h"
 #include "ConsoleState.h"
@@ -9,6 +10,7 @@
 #include "FakeTrayIcon.h"
 #include "MainWindow.h"
 #include "MainWindowAdapter.h"
+#include "PictureView.h"
 #include "ZoomController.h"
 #include "ZoomWindow.h"
 
@@ -57,6 +59,30 @@ private slots:
         QVERIFY(!rig.window.isHidden() && !rig.window.isMinimized());
         QVERIFY(!rig.tray.shown);
         QVERIFY(!rig.adapter.isInTray() && !rig.adapter.isRestoredForCall());
+    }
+
+    void callingStationsAreMarked()
+    {
+        Rig rig;
+        const auto marked = [&rig] {
+            QList<int> stations;
+            for (int i = 0; i < ConfigRecord::kStations; ++i)
+                if (rig.window.pictureView(i)->isMarked())
+                    stations << i;
+            return stations;
+        };
+        // A SIP call and door calls mark their tiles; one mark going leaves the other.
+        rig.adapter.setCallMark(3);
+        rig.adapter.setDoorCallMark(5, true);
+        rig.adapter.setDoorCallMark(3, true);
+        QCOMPARE(marked(), (QList<int>{3, 5}));
+        rig.adapter.setCallMark(-1);
+        QCOMPARE(marked(), (QList<int>{3, 5}));
+        rig.adapter.setDoorCallMark(3, false);
+        rig.adapter.setCallMark(7);
+        QCOMPARE(marked(), (QList<int>{5, 7}));
+        rig.adapter.setDoorCallMark(16, true); // no such station
+        QCOMPARE(marked(), (QList<int>{5, 7}));
     }
 
     void withoutTrayTheWindowStaysInTheTaskBar()

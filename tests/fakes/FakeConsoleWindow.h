@@ -46,12 +46,15 @@ public:
         pictureCalls.append(station);
     }
     QSize stationPictureSize(int station) const override { return pictureSizes.at(station); }
+    QImage stationPicture(int station) const override { return pictures.at(station); }
     void setNoImageShown(int station, bool shown) override { noImage.at(station) = shown; }
     void setTelephoneImage(int station, const QString& key) override
     {
         tel.at(station) = key;
         note(QStringLiteral("tel %1 %2").arg(station).arg(key));
     }
+    int callMark = -1;
+    void setCallMark(int station) override { callMark = station; }
     void setTopmost(bool onTop) override { note((topmost = onTop) ? "topmost on" : "topmost off"); }
     void setZoomTopmost(bool onTop) override { note((zoomTopmost = onTop) ? "zoom topmost on" : "zoom topmost off"); }
     void setMuteButtonVisible(bool visible) override { note((muteVisible = visible) ? "mute shown" : "mute hidden"); }

@@ -14,8 +14,14 @@ public:
     int unloads = 0;
     int rings = 0;
 
-    void showPopup() override
+    /// The last popup's station and caller text.
+    int popupStation = -2;
+    QString popupPeer;
+
+    void showPopup(int station, const QString& peer) override
     {
+        popupStation = station;
+        popupPeer = peer;
         if (!popupLoaded)
             ++popupsShown;
         popupLoaded = true;
