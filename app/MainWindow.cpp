@@ -201,10 +201,19 @@ void MainWindow::layOut()
     }
     std::array<bool, kStations> active{};
     std::array<QString, kStations> descriptions;
+    int activeCount = 0;
     for (int i = 0; i < kStations; ++i) {
         active[i] = m_record.active[i] != 0;
         descriptions[i] = m_record.description[i];
+        activeCount += active[i] ? 1 : 0;
     }
+    // No button may cover another: the window is never smaller than the active stations' tiles need (a smaller
+    // window, or a saved placement smaller than that, grows to it).
+    const TileLayout::OuterSize least = TileLayout::minimumOuterSize(activeCount, m_layout);
+    const QSize frameExtra = frameGeometry().size() - size();
+    const QSize minimum = Twips::toPx(least.width, least.height) - frameExtra;
+    if (minimumSize() != minimum)
+        setMinimumSize(minimum);
     const QRect frame = frameGeometry();
     TileLayout::layOut(m_layout, Twips::fromPx(frame.width()), Twips::fromPx(frame.height()), active, descriptions);
     applyLayout();

@@ -1,5 +1,7 @@
 #include "TileLayout.h"
 
+#include <algorithm>
+
 MainLayoutControls MainLayoutControls::design()
 {
     MainLayoutControls c;
@@ -47,6 +49,22 @@ Grid gridFor(int n)
     if (n <= 12)
         return {4, 3};
     return {4, 4};
+}
+
+OuterSize minimumOuterSize(int activeCount, const MainLayoutControls& c)
+{
+    const TileControls& t = c.tiles[0];
+    // A tile's buttons stand 30 inside its left and right edges with room between them; above them the caption.
+    const double tileWidth = 30 + t.telephoneButton.width + 60 + t.lockButton.width + t.lightButton.width + 30;
+    const double tileHeight = 60 + t.captionLabel.height + 60 + t.lockButton.height + 30;
+    // The command column down to the history button, and the logo two of its heights above the bottom.
+    double columnBottom = 0;
+    for (const TwipRect& b : c.commandButtons)
+        columnBottom = std::max(columnBottom, b.top + b.height);
+    const double columnHeight = columnBottom + 75 + 2 * c.logo.height;
+    const Grid grid = gridFor(activeCount);
+    return {std::max(grid.columns, 1) * tileWidth + 1300,
+            std::max(std::max(grid.rows, 1) * tileHeight + 700, columnHeight)};
 }
 
 namespace {

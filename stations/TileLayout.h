@@ -56,6 +56,16 @@ struct Grid
 };
 Grid gridFor(int activeCount);
 
+/// Outer width and height in twips.
+struct OuterSize
+{
+    double width = 0;
+    double height = 0;
+};
+/// The smallest outer size at which every tile of activeCount stations keeps its telephone, lock and light
+/// buttons whole, side by side inside its picture and clear of the caption, and the command column whole.
+OuterSize minimumOuterSize(int activeCount, const MainLayoutControls& controls);
+
 /// One layout pass over controls. Returns false when the window is too small
 /// for the margins: visibility and the command column are then up to date,
 /// the tiles keep their previous places.

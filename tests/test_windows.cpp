@@ -129,6 +129,39 @@ private slots:
         QVERIFY(complete || c.logo == MainLayoutControls::design().logo);
     }
 
+    void noButtonCoversAnotherAtTheSmallestSize_data()
+    {
+        QTest::addColumn<int>("stations");
+        for (int n : {1, 2, 4, 9, 12, 16})
+            QTest::addRow("%d stations", n) << n;
+    }
+
+    void noButtonCoversAnotherAtTheSmallestSize()
+    {
+        QFETCH(int, stations);
+        MainLayoutControls c = MainLayoutControls::design();
+        const TileLayout::OuterSize least = TileLayout::minimumOuterSize(stations, c);
+        QVERIFY(layOut(c, least.width, least.height, firstN(stations)));
+        const auto toRect = [](const TwipRect& r) { return QRectF(r.left, r.top, r.width, r.height); };
+        QList<QRectF> buttons;
+        for (int i = 0; i < stations; ++i) {
+            const TileControls& t = c.tiles[i];
+            const QRectF picture = toRect(t.pictureView);
+            for (const TwipRect& b : {t.telephoneButton, t.lockButton, t.lightButton}) {
+                QVERIFY2(picture.contains(toRect(b)), qPrintable(u"tile %1"_s.arg(i)));
+                QVERIFY2(!toRect(b).intersects(toRect(t.captionLabel)), qPrintable(u"tile %1"_s.arg(i)));
+                buttons << toRect(b);
+            }
+        }
+        for (const TwipRect& b : c.commandButtons)
+            buttons << toRect(b);
+        for (qsizetype i = 0; i < buttons.size(); ++i)
+            for (qsizetype j = i + 1; j < buttons.size(); ++j)
+                QVERIFY2(!buttons[i].intersects(buttons[j]), qPrintable(u"buttons %1 and %2"_s.arg(i).arg(j)));
+        // The command column stays above the logo.
+        QVERIFY(toRect(c.commandButtons[3]).bottom() <= c.logo.top);
+    }
+
     void layoutFurnitureAndCommandColumn()
     {
         MainLayoutControls c = MainLayoutControls::design();
@@ -177,6 +210,15 @@ private slots:
         w.layOut();
         QVERIFY(w.pictureView(9)->isVisible() && w.noImageLabel(9)->isVisible() && !w.pictureView(3)->isVisible());
         QCOMPARE(w.captionLabel(9)->text(), u"Garage"_s);
+
+        // Sixteen stations in a small window: it grows to the size their buttons need.
+        w.resize(Twips::toPx(3000, 2500));
+        for (int i = 0; i < 16; ++i)
+            record.active[std::size_t(i)] = 1;
+        w.layOut();
+        const TileLayout::OuterSize least = TileLayout::minimumOuterSize(16, MainLayoutControls::design());
+        QTRY_VERIFY(w.frameGeometry().width() >= Twips::toPx(least.width)
+                    && w.frameGeometry().height() >= Twips::toPx(least.height));
     }
 
     void buttonPressedLook_data()
