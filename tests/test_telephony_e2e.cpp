@@ -20,6 +20,7 @@
 #include "MainWindow.h"
 #include "MainWindowAdapter.h"
 #include "ProcessProbe.h"
+#include "Registrar.h"
 #include "RingPopup.h"
 #include "RingTone.h"
 #include "SnapshotPoller.h"
@@ -258,37 +259,17 @@ private slots:
         const QString kamailio = QStandardPaths::findExecutable(u"kamailio"_s);
         if (server && kamailio.isEmpty())
             QSKIP("kamailio is not installed (Debian package kamailio): no SIP registrar to register with");
-        // The registrar forks workers: SIGTERM ends them with it; any left are killed by PID, whatever way the
-        // test ends.
-        const QString dir = m_home.makeDir(u"registrar"_s);
-        DaemonProcess registrar;
-        QList<qint64> workers;
-        const auto stopRegistrar = qScopeGuard([&] {
-            if (registrar.isRunning() && ::kill(pid_t(registrar.pid()), SIGTERM) == 0 && !registrar.waitForExit(3000))
-                registrar.kill();
-            for (qint64 worker : std::as_const(workers))
-                if (!ProcessProbe::gone(worker)) // gone(0) too: a PID that did not parse
-                    ::kill(pid_t(worker), SIGKILL);
-        });
-        const auto registrarLog = [&dir] { return readText(dir + u"/kamailio.log"_s); };
+        // Stopped with its workers by PID, whatever way the test ends.
+        Registrar registrar(m_home.makeDir(u"registrar"_s));
+        const auto registrarLog = [&registrar] { return registrar.log(); };
         const int station = server ? 3 : 2;
         const QString ip = server ? u"127.0.0.3"_s : u"127.0.0.4"_s;
         QString dialled = u"sip:127.0.0.4"_s;
         QString error;
         if (server) {
             QVERIFY2(m_console.stop(&error), qPrintable(error));
-            const quint16 port = freeSipPort(5180); // the registrar on 127.0.0.1, not on 5060
-            QVERIFY2(registrar.start(kamailio, {u"-f"_s, dataFile("e2e_registrar.cfg"), u"-l"_s,
-                                                u"udp:127.0.0.1:%1"_s.arg(port), u"-DD"_s, u"-E"_s, u"-n"_s, u"1"_s,
-                                                u"-m"_s, u"32"_s, u"-M"_s, u"4"_s, u"-Y"_s, dir, u"-w"_s, dir, u"-P"_s,
-                                                dir + u"/kamailio.pid"_s},
-                                     dir + u"/kamailio.log"_s, &error),
-                     qPrintable(error));
-            QVERIFY2(waitUntilBound(QHostAddress::LocalHost, port, 10000) && registrar.isRunning(),
-                     qPrintable(registrarLog()));
-            for (const QString& child :
-                 readText(u"/proc/%1/task/%1/children"_s.arg(registrar.pid())).split(u' ', Qt::SkipEmptyParts))
-                workers.append(child.toLongLong());
+            QVERIFY2(registrar.start(dataFile("e2e_registrar.cfg"), {}, &error), qPrintable(error));
+            const quint16 port = registrar.port(); // on 127.0.0.1, not on 5060
             // Station 3 registers as 101.
             SipPeer registration(m_peerDir, u"station3_registers"_s);
             QVERIFY2(registration.start({u"127.0.0.1:%1"_s.arg(port), u"-sf"_s, dataFile("e2e_station_registers.xml"),

@@ -167,7 +167,8 @@ bool SipPeer::call(const QString& scenario, quint16 enginePort, const QString& i
 
 bool SipPeer::finish(int timeoutMs, QString* report)
 {
-    if (!m_process.waitForExit(timeoutMs)) {
+    // The console under test runs in this thread: its event loop must go on while the peer ends.
+    if (!QTest::qWaitFor([this] { return !m_process.isRunning(); }, timeoutMs)) {
         *report = m_name + QStringLiteral(": still running after %1 ms\n").arg(timeoutMs) + output();
         return false;
     }
