@@ -27,9 +27,10 @@ QString withoutTimeZone(const QString& format)
 
 } // namespace
 
-EventLog::EventLog(QString fileName, Clock clock)
+EventLog::EventLog(QString fileName, Clock clock, qint64 maxBytes)
     : m_fileName(std::move(fileName))
     , m_clock(std::move(clock))
+    , m_maxBytes(maxBytes)
 {}
 
 void EventLog::write(const QString& text)
@@ -38,13 +39,27 @@ void EventLog::write(const QString& text)
     const QByteArray entry = formatEntry(now, QLocale::system(), text);
 
     QFile file(m_fileName);
-    const bool written =
-        file.open(QIODevice::WriteOnly | QIODevice::Append) && file.write(entry) == entry.size() && file.flush();
+    bool opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
+    if (opened && m_maxBytes > 0 && file.size() > 0 && file.size() + entry.size() > m_maxBytes) {
+        file.close();
+        rotate();
+        opened = file.open(QIODevice::WriteOnly | QIODevice::Append);
+    }
+    const bool written = opened && file.write(entry) == entry.size() && file.flush();
     if (!written && !m_failureReported) {
         // The log must never stop the console; say it once for whoever watches stderr.
         m_failureReported = true;
         qWarning("Event log %s cannot be written: %s", qUtf8Printable(m_fileName), qUtf8Printable(file.errorString()));
     }
+}
+
+void EventLog::rotate()
+{
+    const auto kept = [this](int n) { return m_fileName + QLatin1Char('.') + QString::number(n); };
+    QFile::remove(kept(kKeptFiles));
+    for (int n = kKeptFiles - 1; n >= 1; --n)
+        QFile::rename(kept(n), kept(n + 1));
+    QFile::rename(m_fileName, kept(1));
 }
 
 QString EventLog::prepareText(const QString& text)

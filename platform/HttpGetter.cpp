@@ -130,6 +130,9 @@ void describeFailure(const Transfer& transfer, CURLcode code, HttpResult* result
         return set(QNetworkReply::HostNotFoundError,
                    QStringLiteral("Host %1 not found").arg(QUrl(transfer.url).host()));
     case CURLE_UNSUPPORTED_PROTOCOL:
+        // libcurl's word for an answer without a status line: bytes from something that does not speak HTTP.
+        if (QByteArrayView(transfer.error).contains("HTTP/0.9"))
+            return set(QNetworkReply::ProtocolFailure, QStringLiteral("not an HTTP answer (no status line)"));
         return set(QNetworkReply::ProtocolUnknownError,
                    QStringLiteral("Protocol \"%1\" is unknown").arg(QUrl(transfer.url).scheme()));
     case CURLE_OPERATION_TIMEDOUT:
@@ -155,6 +158,9 @@ HttpResult resultOf(Transfer& transfer, CURLcode code)
     long status = 0;
     curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
     result.httpStatus = int(status);
+    const char* contentType = nullptr;
+    if (curl_easy_getinfo(transfer.easy, CURLINFO_CONTENT_TYPE, &contentType) == CURLE_OK && contentType)
+        result.contentType = QString::fromLatin1(contentType);
     if (transfer.oversized || code == CURLE_FILESIZE_EXCEEDED) {
         result.errorNumber = QNetworkReply::UnknownContentError;
         result.errorText = QStringLiteral("Response body too large");

@@ -14,10 +14,13 @@ struct HttpResult
     /// True when no HTTP response arrived at all (refused, unreachable, timed out).
     bool transportError = false;
     /// Error number and text of the failure, numbered as QNetworkReply::NetworkError
-    /// (1 connection refused, 2 connection closed, 3 host not found, 5 timed out, ...).
+    /// (1 connection refused, 2 connection closed, 3 host not found, 5 timed out, 399 an answer that is not
+    /// HTTP, ...).
     int errorNumber = 0;
     QString errorText;
     int httpStatus = 0;
+    /// The response's Content-Type as sent ("image/jpeg"), empty without one.
+    QString contentType;
     QByteArray body;
 };
 

@@ -20,6 +20,7 @@ CallNotifications::CallNotifications(const ConfigRecord& record, CallSockets& so
 {
     connect(&m_sockets, &CallSockets::dataArrived, this, &CallNotifications::onDataArrived);
     connect(&m_sockets, &CallSockets::errorOccurred, this, &CallNotifications::onSocketError);
+    connect(&m_sockets, &CallSockets::connected, this, &CallNotifications::onConnected);
 }
 
 CallNotifications::~CallNotifications() = default;
@@ -61,11 +62,24 @@ void CallNotifications::endStep(int station)
     });
 }
 
-void CallNotifications::onSocketError(int station)
+void CallNotifications::onSocketError(int station, const QString& fault)
 {
     if (station < 0 || station >= ConfigRecord::kStations)
         return;
     m_sockets.socket(station)->close();
+    const QString name = FailureLogPolicy::stationName(m_record.description[station], station);
+    if (const QString line = m_failureLog.failed(station, QStringLiteral("sock %1 (%2)").arg(fault, name));
+        !line.isEmpty())
+        m_log.write(line);
+}
+
+void CallNotifications::onConnected(int station)
+{
+    if (station < 0 || station >= ConfigRecord::kStations)
+        return;
+    const QString name = FailureLogPolicy::stationName(m_record.description[station], station);
+    if (const QString line = m_failureLog.succeeded(station, QStringLiteral("sock (%1)").arg(name)); !line.isEmpty())
+        m_log.write(line);
 }
 
 void CallNotifications::reopenSockets(std::function<void()> done)

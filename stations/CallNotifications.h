@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConfigRecord.h"
+#include "FailureLogPolicy.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -24,6 +25,10 @@ class Scheduler;
 /// came back for a call, fades it back to the tray (then not on top). Nothing
 /// is kept between arrivals, so a word split across two arrivals counts for
 /// nothing and a flooding station costs no more memory than one read.
+///
+/// A failed connection goes to the event log through a FailureLogPolicy:
+/// "sock FAULT (STATION)" when the station's outage begins, then counts at most
+/// once a minute, and "sock (STATION) works again after ..." once it connects.
 class CallNotifications : public QObject
 {
     Q_OBJECT
@@ -38,8 +43,10 @@ public:
 
     /// One arrival of text on station's socket.
     void onDataArrived(int station, const QByteArray& data);
-    /// A socket error: the station's socket is closed until the next reopen.
-    void onSocketError(int station);
+    /// A socket error (fault: the socket's description): the station's socket is closed until the next reopen.
+    void onSocketError(int station, const QString& fault);
+    /// station's socket connected.
+    void onConnected(int station);
 
     /// The reopen of every 120th snapshot pass: writes "sock", then for each
     /// active station in index order closes its socket, waits kReopenWaitMs
@@ -74,4 +81,5 @@ private:
     bool m_reopening = false;
     int m_reopenNext = 0;
     std::function<void()> m_reopenDone;
+    FailureLogPolicy m_failureLog;
 };

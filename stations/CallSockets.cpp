@@ -19,10 +19,11 @@ CallSockets::CallSockets(quint16 port, QObject* parent)
         connect(socket, &TcpClientSocket::dataArrived, this,
                 [this, i](const QByteArray& data) { emit dataArrived(i, data); });
         // onSocketError: a failed connection stays closed until the next reopen.
-        connect(socket, &TcpClientSocket::errorOccurred, this, [this, socket, i]() {
+        connect(socket, &TcpClientSocket::errorOccurred, this, [this, socket, i](const QString& description) {
             socket->close();
-            emit errorOccurred(i);
+            emit errorOccurred(i, description);
         });
+        connect(socket, &TcpClientSocket::connected, this, [this, i]() { emit connected(i); });
     }
 }
 

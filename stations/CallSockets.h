@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 
 #include <array>
 
@@ -34,8 +35,11 @@ public:
 signals:
     /// Text received on a station's connection, one arrival at a time.
     void dataArrived(int station, const QByteArray& data);
-    /// A station's connection failed; the socket has been closed already.
-    void errorOccurred(int station);
+    /// A station's connection failed (description: the socket's, "Connection refused"); the socket has been
+    /// closed already.
+    void errorOccurred(int station, const QString& description);
+    /// A station's connection is set up.
+    void connected(int station);
 
 private:
     std::array<TcpClientSocket*, 16> m_sockets{};

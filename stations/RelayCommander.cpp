@@ -80,7 +80,7 @@ void RelayCommander::startConnection(int station, const QString& command)
     m_socket->connectToRemote();
     m_scheduler.singleShot(kConnectTimeoutMs, this, [this, connection]() {
         if (connection == m_connection && m_state == State::Connecting)
-            connectionFailed();
+            connectionFailed(QStringLiteral("no connection within %1 s").arg(kConnectTimeoutMs / 1000));
     });
 }
 
@@ -91,6 +91,9 @@ void RelayCommander::onConnected()
     // The command built for this very connection, never a later release's.
     m_socket->send(m_command.toLatin1());
     m_state = State::Sent;
+    const QString subject = QStringLiteral("rel\u00E8 (%1)").arg(stationName(m_station));
+    if (const QString line = m_failureLog.succeeded(m_station, subject); !line.isEmpty())
+        m_log.write(line);
     emit commandSent(m_station, m_command);
 }
 
@@ -98,10 +101,10 @@ void RelayCommander::onClosed()
 {
     if (m_state == State::Idle)
         return;
-    connectionFailed();
+    connectionFailed(QStringLiteral("Connection closed"));
 }
 
-void RelayCommander::connectionFailed()
+void RelayCommander::connectionFailed(const QString& fault)
 {
     if (m_state == State::Idle)
         return;
@@ -109,8 +112,19 @@ void RelayCommander::connectionFailed()
     const int station = m_station;
     const QString command = m_command;
     closeConnection();
-    if (wasConnecting)
-        emit commandDropped(station, command);
+    if (!wasConnecting)
+        return;
+    // The command starts with its relay's number.
+    const QString line = m_failureLog.failed(
+        station, QStringLiteral("rel\u00E8 %1 %2 (%3)").arg(command.left(1), fault, stationName(station)));
+    if (!line.isEmpty())
+        m_log.write(line);
+    emit commandDropped(station, command);
+}
+
+QString RelayCommander::stationName(int station) const
+{
+    return FailureLogPolicy::stationName(m_record.description[station], station);
 }
 
 void RelayCommander::closeConnection()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FailureLogPolicy.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -22,6 +24,12 @@ struct ConfigRecord;
 /// connection has sent its command and waits for the station to close it
 /// closes that connection and goes ahead with its own command. A connection
 /// not set up within kConnectTimeoutMs is given up and its command dropped.
+///
+/// A station whose connection fails goes to the event log through a
+/// FailureLogPolicy: "relè RELAY FAULT (STATION)" when its outage begins, then
+/// counts at most once a minute, and "relè (STATION) works again after ..."
+/// at its next connection. A command dropped for another release is no fault
+/// of the station and is not logged.
 class RelayCommander : public QObject
 {
     Q_OBJECT
@@ -68,8 +76,10 @@ private:
     void startConnection(int station, const QString& command);
     void onConnected();
     void onClosed();
-    void connectionFailed();
+    /// fault: why the connection failed, as the log names it ("Connection refused").
+    void connectionFailed(const QString& fault);
     void closeConnection();
+    QString stationName(int station) const;
 
     const ConfigRecord& m_record;
     Logger& m_log;
@@ -80,4 +90,5 @@ private:
     int m_station = -1;
     QString m_command;
     quint64 m_connection = 0;
+    FailureLogPolicy m_failureLog;
 };

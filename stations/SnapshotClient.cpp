@@ -1,20 +1,32 @@
 #include "SnapshotClient.h"
 
 #include "HttpGetter.h"
-#include "Logger.h"
 #include "PictureDecoder.h"
 
-SnapshotClient::SnapshotClient(Logger& log, QObject* parent)
+namespace {
+
+/// Why a whole answer gave no picture, with what the camera said it sent.
+QString undecodable(const QString& contentType, const QByteArray& body)
+{
+    const QString what = QStringLiteral("(%1, %2 bytes)")
+                             .arg(contentType.isEmpty() ? QStringLiteral("no content type") : contentType)
+                             .arg(body.size());
+    return body.startsWith("\xFF\xD8") ? QStringLiteral("JPEG picture cannot be decoded ") + what
+                                       : QStringLiteral("not a JPEG picture ") + what;
+}
+
+} // namespace
+
+SnapshotClient::SnapshotClient(QObject* parent)
     : QObject(parent)
-    , m_log(log)
 {
     // One decoder beside the GUI thread: the machine may have no more than two cores.
     m_decoders.setMaxThreadCount(1);
     m_delivery.setSingleShot(true);
     m_delivery.setInterval(kDeliveryBatchMs);
     connect(&m_delivery, &QTimer::timeout, this, [this]() {
-        for (auto& [picture, jpeg, done] : std::exchange(m_decoded, {}))
-            done(picture, jpeg);
+        for (auto& [picture, jpeg, fault, done] : std::exchange(m_decoded, {}))
+            done(picture, jpeg, fault);
     });
 }
 
@@ -61,32 +73,30 @@ void SnapshotClient::cancel(const QString& url)
 
 void SnapshotClient::fetchPicture(const QString& url, const QSize& displaySize, PictureCallback done)
 {
-    fetchFrame(url, displaySize, [done = std::move(done)](const QImage& picture, const QByteArray&) { done(picture); });
+    fetchFrame(url, displaySize,
+               [done = std::move(done)](const QImage& picture, const QByteArray&, const QString&) { done(picture); });
 }
 
 void SnapshotClient::fetchFrame(const QString& url, const QSize& displaySize, FrameCallback done)
 {
     clientFor(url)->get(url, kTimeoutMs, kMaxBodyBytes, [this, url, displaySize, done = std::move(done)](
                                                              const HttpResult& result) {
-        if (result.transportError) {
-            m_log.write(QStringLiteral("GetPicFromHTTP ") + QString::number(result.errorNumber) + QLatin1Char(' ')
-                        + result.errorText);
-            // Only this camera's connections are dropped: the others' fetches go on.
-            cancel(url);
-            done(QImage(), QByteArray());
-            return;
-        }
-        // An error page or a body that is no picture only counts as a failed fetch.
         if (!result.ok) {
-            done(QImage(), QByteArray());
+            // Only this camera's connections are dropped: the others' fetches go on.
+            if (result.transportError)
+                cancel(url);
+            done(QImage(), QByteArray(), QString::number(result.errorNumber) + QLatin1Char(' ') + result.errorText);
             return;
         }
-        m_decoders.start([this, body = result.body, displaySize, done]() {
+        m_decoders.start([this, body = result.body, type = result.contentType, displaySize, done]() {
             const QImage picture = PictureDecoder::decode(body, displaySize);
             QMetaObject::invokeMethod(
                 this,
-                [this, body, picture, done]() {
-                    m_decoded.push_back({picture, picture.isNull() ? QByteArray() : body, done});
+                [this, body, type, picture, done]() {
+                    if (picture.isNull())
+                        m_decoded.push_back({picture, QByteArray(), undecodable(type, body), done});
+                    else
+                        m_decoded.push_back({picture, body, QString(), done});
                     if (!m_delivery.isActive())
                         m_delivery.start();
                 },

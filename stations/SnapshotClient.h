@@ -14,11 +14,10 @@
 #include <functional>
 
 class HttpGetter;
-class Logger;
 
 /// Fetches one camera snapshot and decodes it. Never fails to its caller: a
-/// failure yields a null picture, and a station that cannot be reached is
-/// logged as "GetPicFromHTTP <number> <description>".
+/// failure yields a null picture and, for a caller that wants it, the fault as
+/// it happened. Logs nothing itself.
 class SnapshotClient : public QObject
 {
     Q_OBJECT
@@ -32,7 +31,7 @@ public:
     /// How long a decoded picture waits for others to be shown with it.
     static constexpr int kDeliveryBatchMs = 15;
 
-    explicit SnapshotClient(Logger& log, QObject* parent = nullptr);
+    explicit SnapshotClient(QObject* parent = nullptr);
     ~SnapshotClient() override;
 
     /// "http://" + IP address as stored + ":8081/snap.jpg".
@@ -48,9 +47,14 @@ public:
     void cancel(const QString& url);
 
     using PictureCallback = std::function<void(const QImage&)>;
-    /// The picture as for PictureCallback, and the body it was decoded from
-    /// as the camera sent it (empty when the picture is null).
-    using FrameCallback = std::function<void(const QImage& picture, const QByteArray& jpeg)>;
+    /// The picture as for PictureCallback, the body it was decoded from as the
+    /// camera sent it (empty when the picture is null), and without a picture
+    /// the fault: the error number and text of the HTTP client
+    /// ("1 Connection refused", "203 Error transferring ... Not Found"), or for
+    /// a whole answer that gives no picture "not a JPEG picture (text/html,
+    /// 121 bytes)" or "JPEG picture cannot be decoded (image/jpeg, 8192 bytes)".
+    using FrameCallback =
+        std::function<void(const QImage& picture, const QByteArray& jpeg, const QString& fault)>;
 
     /// Fetches url and calls done with the picture (null on any failure),
     /// decoded no larger than needed for displaySize (invalid: full size).
@@ -63,7 +67,6 @@ private:
     /// One HTTP client per camera, so one camera's failure or cancel touches no other's fetch.
     HttpGetter* clientFor(const QString& url);
 
-    Logger& m_log;
     QHash<QString, HttpGetter*> m_http;
     /// Decodes off the GUI thread: sixteen answers of one tick would otherwise
     /// hold up the window for the sum of their decodes.
@@ -74,6 +77,7 @@ private:
     {
         QImage picture;
         QByteArray jpeg;
+        QString fault;
         FrameCallback done;
     };
     std::vector<Decoded> m_decoded;

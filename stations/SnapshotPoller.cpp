@@ -70,13 +70,14 @@ void SnapshotPoller::fetch(int station)
     QPointer<SnapshotPoller> self(this);
     m_scheduler.singleShot(kFetchDeadlineMs, this, [this, station, fetch]() { abandon(station, fetch); });
     m_client.fetchFrame(s.url, decodeSizeFor(station),
-                        [self, station, fetch](const QImage& picture, const QByteArray& jpeg) {
+                        [self, station, fetch](const QImage& picture, const QByteArray& jpeg, const QString& fault) {
                             if (self)
-                                self->fetchEnded(station, fetch, picture, jpeg);
+                                self->fetchEnded(station, fetch, picture, jpeg, fault);
                         });
 }
 
-void SnapshotPoller::fetchEnded(int station, quint64 fetch, const QImage& picture, const QByteArray& jpeg)
+void SnapshotPoller::fetchEnded(int station, quint64 fetch, const QImage& picture, const QByteArray& jpeg,
+                                const QString& fault)
 {
     if (!picture.isNull())
         guarded([&]() { emit frameReceived(station, jpeg); });
@@ -85,7 +86,7 @@ void SnapshotPoller::fetchEnded(int station, quint64 fetch, const QImage& pictur
         return;
     guarded([&]() {
         if (!m_stopped)
-            showResult(station, picture);
+            showResult(station, picture, fault);
     });
     endFetch(station);
 }
@@ -100,7 +101,7 @@ void SnapshotPoller::abandon(int station, quint64 fetch)
     m_client.cancel(s.url);
     guarded([&]() {
         if (!m_stopped)
-            showResult(station, QImage());
+            showResult(station, QImage(), QStringLiteral("no picture within %1 s").arg(kFetchDeadlineMs / 1000));
     });
     endFetch(station);
 }
@@ -112,9 +113,10 @@ void SnapshotPoller::endFetch(int station)
         emit fetchesEnded();
 }
 
-void SnapshotPoller::showResult(int station, const QImage& picture)
+void SnapshotPoller::showResult(int station, const QImage& picture, const QString& fault)
 {
     const bool ok = !picture.isNull();
+    logResult(station, ok, fault);
     int& failures = m_stations[station].failures;
     if (ok) {
         m_tiles.setStationPicture(station, picture);
@@ -133,6 +135,15 @@ void SnapshotPoller::showResult(int station, const QImage& picture)
         }
     }
     emit stationPolled(station, ok);
+}
+
+void SnapshotPoller::logResult(int station, bool ok, const QString& fault)
+{
+    const QString name = FailureLogPolicy::stationName(m_record.description[station], station);
+    const QString line = ok ? m_failureLog.succeeded(station, QStringLiteral("GetPicFromHTTP (%1)").arg(name))
+                            : m_failureLog.failed(station, QStringLiteral("GetPicFromHTTP %1 (%2)").arg(fault, name));
+    if (!line.isEmpty())
+        m_log.write(line);
 }
 
 void SnapshotPoller::reopenSockets()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConfigRecord.h"
+#include "FailureLogPolicy.h"
 #include "SnapshotClient.h"
 
 #include <QElapsedTimer>
@@ -22,8 +23,11 @@ class ZoomFeed;
 /// own tile. A picture goes to the station's tile and, for the zoomed station,
 /// to the zoom window (the same image, decoded once). From the fourth
 /// consecutive failure a tile shows "No image available"; before that it keeps
-/// its last picture. Every 120th tick also reopens the call-notification
-/// sockets, beside the polling.
+/// its last picture. Failures go to the event log through a FailureLogPolicy:
+/// "GetPicFromHTTP FAULT (STATION)" when a camera's outage begins, then counts
+/// at most once a minute, and "GetPicFromHTTP (STATION) works again after ...".
+/// Every 120th tick also reopens the call-notification sockets, beside the
+/// polling.
 ///
 /// Nothing blocks and nothing nests an event loop. No error raised while a
 /// result is shown ends the program: that station's fetch ends instead.
@@ -93,10 +97,12 @@ private:
     };
 
     void fetch(int station);
-    void fetchEnded(int station, quint64 fetch, const QImage& picture, const QByteArray& jpeg);
+    void fetchEnded(int station, quint64 fetch, const QImage& picture, const QByteArray& jpeg, const QString& fault);
     void abandon(int station, quint64 fetch);
     void endFetch(int station);
-    void showResult(int station, const QImage& picture);
+    /// fault: why there is no picture, as SnapshotClient::FrameCallback names it.
+    void showResult(int station, const QImage& picture, const QString& fault);
+    void logResult(int station, bool ok, const QString& fault);
     QSize decodeSizeFor(int station) const;
     void reopenSockets();
     void guarded(const std::function<void()>& step);
@@ -109,6 +115,7 @@ private:
     quint16 m_cameraPort;
     ZoomFeed* m_zoom = nullptr;
     SocketReopen m_reopen;
+    FailureLogPolicy m_failureLog;
     std::array<Station, ConfigRecord::kStations> m_stations{};
     int m_inFlight = 0;
     int m_tickCounter = 0;

@@ -6,7 +6,6 @@ StationWiring::StationWiring(const ConfigRecord& record, ConsoleWindow& window, 
                              const Ports& ports, QObject* parent)
     : QObject(parent)
     , m_record(record)
-    , m_snapshots(log)
     , m_callSockets(ports.call, nullptr)
     , m_notifications(record, m_callSockets, window, log, scheduler)
     , m_relays(record, log, scheduler, ports.relay)

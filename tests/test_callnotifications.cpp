@@ -130,9 +130,10 @@ private slots:
         auto arrivals = std::make_unique<QSignalSpy>(&rig.sockets, &CallSockets::dataArrived);
         QSignalSpy errors(&rig.sockets, &CallSockets::errorOccurred);
         QVERIFY(openSockets(rig, {0, 2}));
-        // An error closes the socket until the next reopen: nothing logged, no retry.
+        // An error closes the socket until the next reopen, no retry; the log names it, the others connected.
         QTRY_COMPARE(errors.count(), 1);
         QCOMPARE(errors.first().at(0).toInt(), 4);
+        QCOMPARE(rig.log.entries, QStringList{u"sock Connection refused (Station 5)"_s});
         QVERIFY(rig.sockets.socket(4)->isIdle() && rig.sockets.socket(1)->remoteHost().isEmpty());
 
         // A word split across two arrivals is not recognised.

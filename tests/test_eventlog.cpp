@@ -55,6 +55,30 @@ private slots:
         QCOMPARE(FileBytes::readAll(path), "old\r\n" + entries.replace('@', stamp()));
     }
 
+    void rotatesAtTheLimit()
+    {
+        // Entries of varying length past a small limit: the rotations fall between them, wherever they end.
+        QTemporaryDir dir;
+        constexpr qint64 kLimit = 300;
+        EventLog log(dir.filePath(u"qz.log"_s), &fixedTime, kLimit);
+        QByteArray written;
+        for (int i = 0; i < 60; ++i) {
+            const QString text = u"line %1 "_s.arg(i) + QString(i % 7 * 5, u'x');
+            log.write(text);
+            written += EventLog::formatEntry(fixedTime(), QLocale::system(), text);
+        }
+        QByteArray kept, previous;
+        for (const char* name : {"qz.log.3", "qz.log.2", "qz.log.1", "qz.log"}) {
+            const QByteArray bytes = FileBytes::readAll(dir.filePath(QString::fromLatin1(name)));
+            QVERIFY2(bytes.startsWith(stamp()) && bytes.endsWith("\r\n") && bytes.size() <= kLimit, name);
+            // A full file went aside only when the next entry would not fit.
+            QVERIFY2(previous.isEmpty() || previous.size() + bytes.indexOf("\r\n") + 2 > kLimit, name);
+            kept += previous = bytes;
+        }
+        QVERIFY(written.endsWith(kept)); // the newest entries, none lost at a switch
+        QVERIFY(!QFileInfo::exists(dir.filePath(u"qz.log.4"_s)));
+    }
+
     void unwritableLogWarnsOnce()
     {
         QTemporaryDir dir;

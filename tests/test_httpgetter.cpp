@@ -4,9 +4,12 @@
 #include "HttpGetter.h"
 #include "StationSimulator.h"
 
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -83,6 +86,25 @@ private slots:
         QCOMPARE(failing.errorNumber, error);
         QCOMPARE(failing.body.isEmpty(), !failing.ok);
         QTEST(requests() - before, "requests");
+    }
+
+    void answerWithoutStatusLine()
+    {
+        // Bytes that are no HTTP answer at all: named as such, not as an unknown protocol.
+        QTcpServer camera;
+        QVERIFY(camera.listen(QHostAddress::LocalHost));
+        connect(&camera, &QTcpServer::newConnection, this, [&] {
+            QTcpSocket* c = camera.nextPendingConnection();
+            connect(c, &QTcpSocket::readyRead, c, [c] { c->write(QByteArray(5000, '\xA5')); });
+        });
+        HttpGetter http;
+        std::optional<HttpResult> result;
+        http.get(u"http://127.0.0.1:%1/snap.jpg"_s.arg(camera.serverPort()), kTimeoutMs, kCap,
+                 [&](const HttpResult& r) { result = r; });
+        QTRY_VERIFY(result);
+        QVERIFY(result->transportError);
+        QCOMPARE(result->errorNumber, 399);
+        QCOMPARE(result->errorText, u"not an HTTP answer (no status line)"_s);
     }
 
 private:

@@ -121,15 +121,17 @@ private slots:
     {
         QTest::addColumn<QString>("host");
         QTest::addColumn<bool>("timeOut"); // the connect time-out falls due before the refusal arrives
-        QTest::newRow("refused") << address(Refuse) << false;
-        QTest::newRow("empty address") << QString() << false;
-        QTest::newRow("connect time-out") << address(Refuse) << true;
+        QTest::addColumn<QString>("fault"); // as the log names it
+        QTest::newRow("refused") << address(Refuse) << false << u"Connection refused"_s;
+        QTest::newRow("empty address") << QString() << false << u"No remote host"_s;
+        QTest::newRow("connect time-out") << address(Refuse) << true << u"no connection within 3 s"_s;
     }
 
     void droppedCommandFreesTheSocket()
     {
         QFETCH(QString, host);
         QFETCH(bool, timeOut);
+        QFETCH(QString, fault);
         m_record.ipAddress[Refuse] = host;
         FakeScheduler fake;
         RelayCommander relays(m_record, m_log, timeOut ? static_cast<Scheduler&>(fake) : m_scheduler, kRelayPort);
@@ -140,12 +142,17 @@ private slots:
         QCOMPARE(fake.delays, timeOut ? QList<int>{RelayCommander::kConnectTimeoutMs} : QList<int>{});
         fake.runAll();
         QTRY_COMPARE(dropped, (QList<QList<QVariant>>{{int(Refuse), u"200"_s}}));
+        QCOMPARE(m_log.entries.mid(1), QStringList{u"rel\u00e8 2 %1 (Station 3)"_s.arg(fault)});
         relays.switchLight(Plain); // the socket is free again
         QTRY_COMPARE(sent.count(), 1);
         fake.runAll(); // time-outs of this and the earlier connection, due after the send: no effect
         QTRY_VERIFY(m_sim->lines().mid(m_from).contains(relayLine(Plain, u"200"_s)));
         QCOMPARE(dropped.count(), 1);
         QTRY_VERIFY(relays.isIdle());
+        m_record.ipAddress[Refuse] = address(Plain); // the station is back: once in the log
+        relays.switchLight(Refuse);
+        QTRY_COMPARE(m_log.entries.size(), 5);
+        QVERIFY(m_log.entries.last().startsWith(u"rel\u00e8 (Station 3) works again after "_s));
     }
 
 private:
