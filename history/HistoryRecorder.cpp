@@ -57,7 +57,7 @@ void HistoryRecorder::callStateChanged(const CallTransition& t)
     case CallState::InCall:
         // A call answered before its ring was seen is kept as an incoming call.
         if (!m_call)
-            startCall(HistoryKind::IncomingCall, HistoryOutcome::InCall, station, status);
+            startCall(HistoryKind::IncomingCall, HistoryOutcome::InCall, t.stationKnown ? station : -1, status);
         if (m_call->answeredMs != 0)
             break;
         m_call->answeredMs = now();

@@ -78,10 +78,14 @@ QList<CallTransition> CallStateMachine::onEvent(const EngineEvent& event, const 
         break;
     case Kind::Connected:
         if (m_state == CallState::Idle) {
-            // Answered before its ring was seen (an engine that was already running).
+            // Answered before its ring was seen (an engine that was already running): its station as for a ring.
             forgetCall();
+            const std::optional<int> match = matchCallingStation(event.peer, stations);
+            m_station = match.value_or(0);
             m_callId = event.callId;
-            moves.append(moveTo(CallState::InCall, CallCause::None, event.peer));
+            CallTransition t = moveTo(CallState::InCall, CallCause::None, event.peer);
+            t.stationKnown = match.has_value();
+            moves.append(t);
         } else if (current && m_state != CallState::InCall) {
             m_callId = event.callId;
             const CallCause cause =

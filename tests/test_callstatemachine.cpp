@@ -115,7 +115,8 @@ private slots:
         QTest::newRow("a waiting call that gave up does not ring")
             << u"in 1 <sip:101@h>; conn 1; in 2 <sip:102@h>; end 2 Not answered; end 1 No error"_s
             << ring + u"; incoming>in call 3 answered here; in call>idle 3 ended by peer"_s;
-        QTest::newRow("answered before its ring was seen") << u"conn 7 <sip:101@h>"_s << u"idle>in call 0 none"_s;
+        QTest::newRow("answered before its ring was seen") << u"conn 7 <sip:101@h>"_s << u"idle>in call 3 none"_s;
+        QTest::newRow("answered before its ring, from no station") << u"conn 7 <sip:9@h>"_s << u"idle>in call ?0 none"_s;
         QTest::newRow("engine lost in a call") << u"in 1 <sip:101@h>; conn 1; lost"_s
                                                << ring + u"; incoming>in call 3 answered here; in call>idle 3 engine lost"_s;
         QTest::newRow("engine lost while idle") << u"lost"_s << QString();
