@@ -105,7 +105,9 @@ void ConsoleApplication::wireStations()
 {
     MainWindow* w = m_mainWindow.get();
     RelayCommander* relays = &m_stations->relays();
-    m_stations->setZoomFeed(m_zoom.get());
+    m_stations->addPictureFeed(m_zoom.get());
+    // The popup of a ringing station shows its camera live, decoded at the popup's size.
+    m_stations->addPictureFeed(&m_telephony->alert());
     connect(w->snapshotTimer(), &QTimer::timeout, &m_stations->poller(), &SnapshotPoller::tick);
     connect(w, &MainWindow::pictureClicked, this, [this, w](int i) {
         m_zoom->open(i, w->stationPicture(i), w->telephoneImage(i),
@@ -148,9 +150,6 @@ void ConsoleApplication::wireTelephony()
     connect(w->commandButton(CommandButton::Microphone), &ImageButton::released, control, &CallControl::toggleMute);
     connect(&m_telephony->supervisor(), &EngineSupervisor::telephonyChanged, m_window.get(),
             &MainWindowAdapter::setTelephonyUp);
-    // The popup of a ringing station shows its camera live, from the pictures the tiles get anyway.
-    connect(m_window.get(), &MainWindowAdapter::stationPictureShown, &m_telephony->alert(),
-            &IncomingCallAlert::stationPicture);
     CallNotifications* doorCalls = &m_stations->notifications();
     connect(doorCalls, &CallNotifications::doorCallAnnounced, m_window.get(),
             [this](int station) { m_window->setDoorCallMark(station, true); });

@@ -28,7 +28,6 @@ MainWindowAdapter::MainWindowAdapter(MainWindow& window, ZoomController& zoom, T
 void MainWindowAdapter::setStationPicture(int station, const QImage& picture)
 {
     m_window.setStationPicture(station, picture);
-    emit stationPictureShown(station, picture);
 }
 
 void MainWindowAdapter::setCallMark(int station)

@@ -67,10 +67,6 @@ public:
     void setMissedCalls(int count);
     QString trayTip() const;
 
-signals:
-    /// A picture went into the station's tile (the popup of that station's call shows it too).
-    void stationPictureShown(int station, const QImage& picture);
-
 private:
     void updateMark(int station);
     void fadeStep();

@@ -3,18 +3,18 @@
 #include <QImage>
 #include <QSize>
 
-/// The zoom window as the snapshot pass sees it: which station it shows and
-/// where that station's pictures go besides the tile.
-class ZoomFeed
+/// A window that shows one station's camera larger than its tile (the zoom
+/// window, the popup of a ringing station), as the snapshot pass sees it: the
+/// station's pictures are decoded large enough for it and shown there too.
+class StationPictureFeed
 {
 public:
-    virtual ~ZoomFeed() = default;
+    virtual ~StationPictureFeed() = default;
 
-    /// Station shown enlarged, -1 for none.
-    virtual int zoomedStation() const = 0;
-    /// Size in device-independent pixels of the zoom window's picture; empty when closed.
-    virtual QSize zoomPictureSize() const = 0;
-    /// Shows picture in the zoom window (the very image the tile shows).
-    /// Ignored while no zoom window is open.
-    virtual void showZoomPicture(const QImage& picture) = 0;
+    /// The station shown, -1 for none.
+    virtual int shownStation() const = 0;
+    /// Size in device pixels of the picture shown; empty when nothing is shown.
+    virtual QSize shownPictureSize() const = 0;
+    /// Shows picture (the very image the tile shows). Ignored while nothing is shown.
+    virtual void showPicture(const QImage& picture) = 0;
 };

@@ -4,7 +4,7 @@
 #include "ConsoleWindow.h"
 #include "Logger.h"
 #include "Scheduler.h"
-#include "ZoomFeed.h"
+#include "StationPictureFeed.h"
 
 #include <QPointer>
 
@@ -54,8 +54,9 @@ void SnapshotPoller::stop()
 QSize SnapshotPoller::decodeSizeFor(int station) const
 {
     QSize size = m_tiles.stationPictureSize(station);
-    if (m_zoom && m_zoom->zoomedStation() == station)
-        size = size.expandedTo(m_zoom->zoomPictureSize());
+    for (const StationPictureFeed* feed : m_feeds)
+        if (feed->shownStation() == station)
+            size = size.expandedTo(feed->shownPictureSize());
     // Nothing known about where it is shown: decode at full size.
     return size.isEmpty() ? QSize() : size;
 }
@@ -122,8 +123,9 @@ void SnapshotPoller::showResult(int station, const QImage& picture, const QStrin
         m_tiles.setStationPicture(station, picture);
         // The zoomed station is looked up now: the zoom window may have been
         // retargeted or closed while the fetch ran.
-        if (m_zoom && m_zoom->zoomedStation() == station)
-            m_zoom->showZoomPicture(picture);
+        for (StationPictureFeed* feed : m_feeds)
+            if (feed->shownStation() == station)
+                feed->showPicture(picture);
         m_tiles.setNoImageShown(station, false);
         failures = 0;
     } else {

@@ -15,7 +15,7 @@
 class ConsoleWindow;
 class Logger;
 class Scheduler;
-class ZoomFeed;
+class StationPictureFeed;
 
 /// The snapshot polling. Every tick of the snapshot timer starts a fetch for
 /// each active station that has none under way; the fetches run side by side,
@@ -55,7 +55,7 @@ public:
     ~SnapshotPoller() override;
 
     /// The zoom window to feed (not owned; nullptr for none).
-    void setZoomFeed(ZoomFeed* zoom) { m_zoom = zoom; }
+    void addPictureFeed(StationPictureFeed* feed) { m_feeds.push_back(feed); }
     /// What every 120th tick runs (unset: nothing).
     void setSocketReopen(SocketReopen reopen) { m_reopen = std::move(reopen); }
 
@@ -113,7 +113,7 @@ private:
     Scheduler& m_scheduler;
     Logger& m_log;
     quint16 m_cameraPort;
-    ZoomFeed* m_zoom = nullptr;
+    std::vector<StationPictureFeed*> m_feeds;
     SocketReopen m_reopen;
     FailureLogPolicy m_failureLog;
     std::array<Station, ConfigRecord::kStations> m_stations{};

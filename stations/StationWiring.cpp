@@ -16,9 +16,9 @@ StationWiring::StationWiring(const ConfigRecord& record, ConsoleWindow& window, 
 
 StationWiring::~StationWiring() = default;
 
-void StationWiring::setZoomFeed(ZoomFeed* zoom)
+void StationWiring::addPictureFeed(StationPictureFeed* feed)
 {
-    m_poller.setZoomFeed(zoom);
+    m_poller.addPictureFeed(feed);
 }
 
 void StationWiring::openCallSockets()

@@ -11,7 +11,7 @@
 class ConsoleWindow;
 class Logger;
 class Scheduler;
-class ZoomFeed;
+class StationPictureFeed;
 
 /// The stations' ports: the real stations' unless simulated ones listen elsewhere.
 /// Outside StationWiring so that `= {}` can default it in the constructor's declaration.
@@ -26,7 +26,7 @@ struct StationPorts
 /// snapshot client and poller, the call-notification sockets and their
 /// handling, the relays. The poller's every 120th tick reopens the call
 /// sockets through CallNotifications. What drives it stays with the owner:
-/// the snapshot timer's tick, the buttons, the zoom window (setZoomFeed).
+/// the snapshot timer's tick, the buttons, the zoom window (addPictureFeed).
 ///
 /// Owns every part; they go in the reverse order of their declaration, the
 /// poller (which uses the others) first. GUI thread only.
@@ -43,8 +43,8 @@ public:
                   const Ports& ports = {}, QObject* parent = nullptr);
     ~StationWiring() override;
 
-    /// The zoom window the poller feeds (not owned; nullptr for none).
-    void setZoomFeed(ZoomFeed* zoom);
+    /// A window that shows a station's pictures large (the zoom window, the ringing popup); not owned.
+    void addPictureFeed(StationPictureFeed* feed);
 
     /// Start-up: every active station's call socket starts connecting.
     void openCallSockets();

@@ -87,12 +87,12 @@ void ZoomController::setTopmost(bool onTop)
         m_window->setTopmost(onTop);
 }
 
-QSize ZoomController::zoomPictureSize() const
+QSize ZoomController::shownPictureSize() const
 {
     return m_window ? m_window->pictureView()->sizeInDevicePixels() : QSize();
 }
 
-void ZoomController::showZoomPicture(const QImage& picture)
+void ZoomController::showPicture(const QImage& picture)
 {
     if (m_window && m_zoomedStation >= 0)
         m_window->setPicture(picture);

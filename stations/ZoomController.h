@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ZoomFeed.h"
+#include "StationPictureFeed.h"
 
 #include <QImage>
 #include <QObject>
@@ -18,7 +18,7 @@ struct ConfigRecord;
 /// The window is created on the first open (restoring its placement) and
 /// deleted when it closes (writing its placement), so every opening after a
 /// close reads the placement afresh.
-class ZoomController : public QObject, public ZoomFeed
+class ZoomController : public QObject, public StationPictureFeed
 {
     Q_OBJECT
 public:
@@ -42,10 +42,10 @@ public:
     /// Into or out of the always-on-top band, when open.
     void setTopmost(bool onTop);
 
-    // ZoomFeed
-    int zoomedStation() const override { return m_zoomedStation; }
-    QSize zoomPictureSize() const override;
-    void showZoomPicture(const QImage& picture) override;
+    // StationPictureFeed
+    int shownStation() const override { return m_zoomedStation; }
+    QSize shownPictureSize() const override;
+    void showPicture(const QImage& picture) override;
 
 signals:
     /// The window's buttons, with the zoomed station's index at the moment of

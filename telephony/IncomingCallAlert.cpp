@@ -3,6 +3,7 @@
 #include "CallState.h"
 #include "ConfigRecord.h"
 #include "ConsoleWindow.h"
+#include "PictureView.h"
 #include "RingPopup.h"
 #include "RingTone.h"
 
@@ -36,14 +37,19 @@ QString IncomingCallAlert::callerText(const ConfigRecord& record, int station, c
                                  : QStringLiteral("%1 (%2)").arg(description).arg(station + 1);
 }
 
-int IncomingCallAlert::popupStation() const
+int IncomingCallAlert::shownStation() const
 {
     return m_popup ? m_station : -1;
 }
 
-void IncomingCallAlert::stationPicture(int station, const QImage& picture)
+QSize IncomingCallAlert::shownPictureSize() const
 {
-    if (m_popup && station >= 0 && station == m_station && !picture.isNull())
+    return m_popup && m_station >= 0 ? m_popup->pictureView()->sizeInDevicePixels() : QSize();
+}
+
+void IncomingCallAlert::showPicture(const QImage& picture)
+{
+    if (m_popup && m_station >= 0 && !picture.isNull())
         m_popup->setPicture(picture);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "RingAlert.h"
+#include "StationPictureFeed.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,7 +15,7 @@ struct ConfigRecord;
 /// The real RingAlert: loads the incoming-call popup as a top-level window of its
 /// own and starts the ring. The popup's answer brings the main window back for
 /// the call. GUI thread only.
-class IncomingCallAlert : public QObject, public RingAlert
+class IncomingCallAlert : public QObject, public RingAlert, public StationPictureFeed
 {
     Q_OBJECT
 public:
@@ -24,10 +25,11 @@ public:
     ~IncomingCallAlert() override;
 
     void showPopup(int station, const QString& peer) override;
-    /// A camera picture as the tile shows it: the popup of that station's call shows it too.
-    void stationPicture(int station, const QImage& picture);
+    // StationPictureFeed: the popup shows the ringing station's camera.
     /// The station whose call the popup shows; -1 for none or a caller that is no station.
-    int popupStation() const;
+    int shownStation() const override;
+    QSize shownPictureSize() const override;
+    void showPicture(const QImage& picture) override;
 
     /// What the popup says of the caller: "DESCRIPTION (N)" for station N-1 ("Station N" without a description),
     /// the caller's SIP address for a caller that is no station.

@@ -87,13 +87,13 @@ private slots:
         rig.alert.showPopup(station, u"\"guest\" <sip:guest@127.0.0.9>"_s);
         RingPopup* popup = rig.alert.popup();
         QTEST(popup->caller(), "shown");
-        // The tile's picture at once, then every new one of that station alone.
+        // The tile's picture at once, then the station's pictures, decoded at the popup's size.
         QCOMPARE(popup->pictureView()->picture(), station >= 0 ? tile : QImage());
+        QCOMPARE(rig.alert.shownStation(), station);
+        QCOMPARE(rig.alert.shownPictureSize(), station >= 0 ? popup->pictureView()->sizeInDevicePixels() : QSize());
         QImage next = tile.copy();
         next.fill(Qt::green);
-        rig.alert.stationPicture(2, next);
-        QCOMPARE(popup->pictureView()->picture(), station >= 0 ? tile : QImage());
-        rig.alert.stationPicture(station, next);
+        rig.alert.showPicture(next);
         QCOMPARE(popup->pictureView()->picture(), station >= 0 ? next : QImage());
         // At rest the whole popup is on the screen's available area.
         QTRY_VERIFY(!popup->slideTimer()->isActive());

@@ -59,7 +59,7 @@ private slots:
         m_tiles.pictureSizes.fill(QSize(160, 120));
         m_zoom = std::make_unique<ZoomController>(m_record, m_settings, m_zoomed);
         m_poller = std::make_unique<SnapshotPoller>(m_record, m_client, m_tiles, m_scheduler, m_log, kHttpPort);
-        m_poller->setZoomFeed(m_zoom.get());
+        m_poller->addPictureFeed(m_zoom.get());
     }
 
     void cleanup()
@@ -84,7 +84,7 @@ private slots:
         QVERIFY(runPass());
         QCOMPARE(m_zoom->window()->picture().cacheKey(), m_tiles.pictures[1].cacheKey());
         QCOMPARE(m_tiles.pictures[0].size(), QSize(160, 120));
-        const QSize zoom = m_zoom->zoomPictureSize(), size1 = m_tiles.pictures[1].size();
+        const QSize zoom = m_zoom->shownPictureSize(), size1 = m_tiles.pictures[1].size();
         QVERIFY(size1.width() >= zoom.width() && size1.height() >= zoom.height() && size1.width() < 640);
         // The record is read at every pass (addresses: the failure rows "no address"): the dialog closed
         // the zoom window and deactivated station 0.

@@ -322,7 +322,7 @@ private slots:
         byClick ? QTest::mouseClick(w->pictureView(), Qt::LeftButton) : rig.controller.close();
         rig.controller.close(); // nothing open any more: nothing happens
         QVERIFY(closed.count() == 1 && rig.zoomed == -1 && !rig.controller.window());
-        QVERIFY(rig.controller.zoomPictureSize().isEmpty());
+        QVERIFY(rig.controller.shownPictureSize().isEmpty());
         // The outer frame in twips, in the C notation. The window is deleted; the next one reads it.
         QCOMPARE(rig.settings.values, placement(u"0 300 450 %1 %2"_s.arg(fw).arg(fh)));
         QTRY_VERIFY(w.isNull());
@@ -343,10 +343,10 @@ private slots:
         QCOMPARE(rig.open(11, QImage(), u"tel_b"_s, true), w.data()); // the same window, not closed
         // In a call into the always-on-top band, where it was (the window system's window is made anew).
         QVERIFY(w->isTopmost() && w->isVisible() && w->geometry() == frame);
-        QVERIFY(closed.isEmpty() && rig.zoomed == 11 && rig.controller.zoomedStation() == 11);
+        QVERIFY(closed.isEmpty() && rig.zoomed == 11 && rig.controller.shownStation() == 11);
         QCOMPARE(w->windowTitle(), u"Zoom Varco 12 - Click to close"_s);
         QVERIFY(w->picture().isNull() && w->telephoneImage() == u"tel_b"_s); // tile 11 shows "No image available"
-        QCOMPARE(rig.controller.zoomPictureSize(), w->pictureView()->sizeInDevicePixels());
+        QCOMPARE(rig.controller.shownPictureSize(), w->pictureView()->sizeInDevicePixels());
         // Its buttons act as the zoomed station's.
         QStringList events;
         const std::pair<void (ZoomController::*)(int), QLatin1String> forwarded[] = {

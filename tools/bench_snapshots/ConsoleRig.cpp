@@ -42,7 +42,7 @@ ConsoleRig::ConsoleRig(const Settings& settings)
                                                                       .call = settings.callPort,
                                                                       .relay = settings.relayPort}))
 {
-    m_stations->setZoomFeed(m_zoom.get());
+    m_stations->addPictureFeed(m_zoom.get());
     QObject::connect(m_window->snapshotTimer(), &QTimer::timeout, &m_stations->poller(), &SnapshotPoller::tick);
 }
 
