@@ -190,6 +190,14 @@ bool writeFile(const QString& path, const ConfigRecord& record, QString* error)
         }
         return false;
     }
+    // It holds the SIP password: the operators' group may read and write it, other accounts nothing, whatever
+    // mode the file it replaces had.
+    constexpr QFileDevice::Permissions kShared = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                 | QFileDevice::ReadGroup | QFileDevice::WriteGroup;
+    const QFileInfo existing(path);
+    file.setPermissions(existing.exists() ? (existing.permissions() & kShared) | QFileDevice::ReadOwner
+                                                | QFileDevice::WriteOwner
+                                          : kShared);
     const QByteArray data = encode(record);
     // The write lands in a buffer; a full disk shows only when it is flushed, and
     // commit() would rename the short file over the good one all the same.

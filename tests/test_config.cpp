@@ -12,6 +12,8 @@
 #include <QRandomGenerator>
 #include <QTabWidget>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 #include <QtTest>
 
 #include <csignal>
@@ -142,6 +144,31 @@ private slots:
         QVERIFY(!written);
         QCOMPARE(FileBytes::readAll(path), ConfigFile::encode(ConfigRecord::defaults()));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"qzp.cfg"_s});
+    }
+
+    void writtenFileIsTheOperatorsGroupsAlone_data()
+    {
+        QTest::addColumn<int>("before"); // the mode of the file replaced, -1: none
+        QTest::addColumn<int>("after");
+        QTest::newRow("new") << -1 << 0660;
+        QTest::newRow("readable by everybody") << 0664 << 0660;
+        QTest::newRow("the group may only read") << 0640 << 0640;
+        QTest::newRow("the owner's alone") << 0600 << 0600;
+    }
+
+    void writtenFileIsTheOperatorsGroupsAlone()
+    {
+        QFETCH(int, before);
+        QTemporaryDir dir;
+        const QString path = ConfigFile::configPath(dir.path());
+        const QByteArray file = QFile::encodeName(path);
+        if (before >= 0)
+            QVERIFY(QFile(path).open(QIODevice::WriteOnly) && ::chmod(file.constData(), mode_t(before)) == 0);
+        QString error;
+        QVERIFY2(ConfigFile::writeFile(path, ConfigRecord::defaults(), &error), qPrintable(error));
+        struct stat st{};
+        QVERIFY(::stat(file.constData(), &st) == 0);
+        QTEST(int(st.st_mode & 0777), "after");
     }
 
     void dialogClosing_data()
