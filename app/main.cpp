@@ -3,6 +3,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
 
 namespace {
 
@@ -11,6 +15,23 @@ void describe(QCoreApplication& app)
     app.setApplicationName(QStringLiteral("qzconsole"));
     app.setOrganizationName(QStringLiteral("qzconsole"));
     app.setApplicationVersion(QStringLiteral(QZ_VERSION));
+}
+
+/// The operator's state directory, $XDG_STATE_HOME/qzconsole or ~/.local/state/qzconsole, made private if
+/// missing and made the working directory. A desktop starts programs in the home directory, where nobody
+/// looks for qz.log.
+bool enterStateDirectory()
+{
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    const QString dir = base + QStringLiteral("/qzconsole");
+    if (!QDir().mkpath(dir) || !QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)
+        || !QDir::setCurrent(dir)) {
+        std::fprintf(stderr, "qzconsole: cannot use %s as its directory\n", qPrintable(dir));
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -28,12 +49,19 @@ int main(int argc, char* argv[])
             "of up to 16 door stations. The configuration qzp.cfg is read from the program's directory."));
         const QCommandLineOption help = parser.addHelpOption();
         const QCommandLineOption version = parser.addVersionOption();
+        const QCommandLineOption stateDir(
+            QStringLiteral("state-dir"),
+            QStringLiteral("Run in the operator's state directory (~/.local/state/qzconsole, made 0700 if missing), "
+                           "so qz.log is written there: how the desktop menu and the session start it."));
+        parser.addOption(stateDir);
         // Anything else is left to Qt's own options (-platform, -display, ...).
         parser.parse(QCoreApplication::arguments());
         if (parser.isSet(help))
             parser.showHelp(); // both end the program
         if (parser.isSet(version))
             parser.showVersion();
+        if (parser.isSet(stateDir) && !enterStateDirectory())
+            return 1;
     }
 
     QApplication qtApp(argc, argv);

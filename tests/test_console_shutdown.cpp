@@ -31,7 +31,7 @@ namespace {
 class Console
 {
 public:
-    explicit Console(const QString& dir, const QString& station = u"127.0.0.150"_s) : m_dir(dir)
+    explicit Console(const QString& dir, const QString& station = u"127.0.0.150"_s) : m_dir(dir), m_logDir(dir)
     {
         ConfigRecord record = ConfigRecord::defaults();
         record.ipAddress[0] = station;
@@ -50,13 +50,18 @@ public:
     }
 
     /// Starts it and waits for the end of its start-up with the engine: "init", then the third codec reply.
-    bool startUp()
+    /// Starts it (as the desktop does: in the operator's state directory, with stateDir) and waits for the end of
+    /// its start-up with the engine: "init", then the third codec reply.
+    bool startUp(bool stateDir = false)
     {
-        process.start(program(), {});
+        if (stateDir)
+            m_logDir = QDir::homePath() + u"/.local/state/qzconsole"_s;
+        process.start(program(), stateDir ? QStringList{u"--state-dir"_s} : QStringList{});
         return m_ready && QTest::qWaitFor([this] { return !entries().filter(u"2: "_s).isEmpty(); }, 45000);
     }
     QString program() const { return m_dir + u"/qzconsole"_s; }
-    QString log() const { return EngineRig::readText(m_dir + u"/qz.log"_s); }
+    QString log() const { return EngineRig::readText(m_logDir + u"/qz.log"_s); }
+    QString logDir() const { return m_logDir; }
     /// Log messages without their time stamps, one per entry.
     QStringList entries() const
     {
@@ -83,6 +88,7 @@ public:
 
 private:
     QString m_dir;
+    QString m_logDir;
     bool m_ready = false;
 };
 
@@ -104,8 +110,11 @@ private slots:
     void shutdown()
     {
         Console console(m_home.makeDir(u"prog"_s));
-        const qint64 engine = console.startUp() ? console.enginePid() : 0;
+        const qint64 engine = console.startUp(true) ? console.enginePid() : 0;
         QVERIFY2(!ProcessProbe::gone(engine), qPrintable(console.log()));
+        // Started as the desktop starts it: the log is in the operator's state directory, which is private.
+        QCOMPARE(QFileInfo(console.logDir()).permissions() & 0x0077, QFileDevice::Permissions());
+        QVERIFY(!QFileInfo::exists(m_home.root() + u"/prog/qz.log"_s));
         // A second start ends at once and quietly (a message box would hold it up) and leaves the first alone:
         // twice, as on its way out it must not give up the first's instance lock either. Own entries only
         // ("init", "engine: ...", "close"): camera failures come and go meanwhile.

@@ -28,6 +28,7 @@ bool useHome(const QString& root)
     qputenv("XDG_DATA_HOME", (root + QStringLiteral("/.local/share")).toUtf8());
     qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/.config")).toUtf8());
     qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/.cache")).toUtf8());
+    qputenv("XDG_STATE_HOME", (root + QStringLiteral("/.local/state")).toUtf8());
     qputenv("XDG_RUNTIME_DIR", runtime.toUtf8());
     return true;
 }
