@@ -19,6 +19,7 @@
 #include "LinphoneEngine.h"
 #include "MainWindow.h"
 #include "MainWindowAdapter.h"
+#include "PictureView.h"
 #include "ProcessProbe.h"
 #include "Registrar.h"
 #include "RingPopup.h"
@@ -177,6 +178,17 @@ private slots:
         // The ring started: it plays, or (no audio output here) it says once why it is silent.
         QTRY_VERIFY2(m_ringsPlayed > 0 || report().contains("Ring tone silent"_L1), qPrintable(report()));
         QPointer<RingPopup> popup = m_console->ringPopup();
+        // It says who calls and shows that station's camera (each simulated camera has a hue of its own), live and
+        // decoded at the popup's size; the tile is marked.
+        QCOMPARE(popup->caller(), u"Varco %1 (%1)"_s.arg(station + 1));
+        const auto hue = [](const QImage& picture) { return picture.isNull() ? -1 : picture.pixelColor(3, 3).hue(); };
+        const qint64 shownFirst = popup->pictureView()->picture().cacheKey();
+        QTRY_VERIFY(popup->pictureView()->picture().cacheKey() != shownFirst
+                    && popup->pictureView()->picture().width() >= popup->pictureView()->sizeInDevicePixels().width());
+        QVERIFY2(qAbs(hue(popup->pictureView()->picture()) - hue(w->stationPicture(station))) < 8
+                     && qAbs(hue(popup->pictureView()->picture()) - hue(w->stationPicture(2))) > 20,
+                 qPrintable(u"%1 %2"_s.arg(hue(popup->pictureView()->picture())).arg(hue(w->stationPicture(station)))));
+        QVERIFY(w->pictureView(station)->isMarked() && !w->pictureView(2)->isMarked());
         QTRY_VERIFY(!popup->slideTimer()->isActive());
         const QPoint rest = popup->pos();
         int slidOut = 0;
@@ -216,7 +228,7 @@ private slots:
         // Not answered, the popup closed where it rested, no slide under way.
         QCOMPARE(atEnd, answer.isEmpty() ? u"visible 0 sliding 0 at %1,%2"_s.arg(rest.x()).arg(rest.y()) : QString());
         QCOMPARE(slidOut, answer == u"popup"_s ? 1 : 0);
-        QVERIFY(tel(station) == "tel_n"_L1 && !muteButtonShown() && !isTopmost());
+        QVERIFY(tel(station) == "tel_n"_L1 && !muteButtonShown() && !isTopmost() && !w->pictureView(station)->isMarked());
         QCOMPARE(m_console->state().restoredForCall, 0);
         QCOMPARE(m_transitions, (answer.isEmpty() ? Transitions{{0, 1}, {1, 0}} : Transitions{{0, 1}, {1, 3}, {3, 0}}));
         QCOMPARE(m_popupsShown, 1);
