@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots/: the main window with 1, 4, 9 and
 # 16 stations (simulated on loopback), the splash, the about box and the
-# configuration dialog, the history. Runs on its own virtual display (Xvfb, openbox).
+# configuration dialog, the history, a station's call ringing. Runs on its own virtual display (Xvfb, openbox).
 #
 #   tools/screenshots.sh [BUILD_DIR]
 set -euo pipefail
@@ -97,6 +97,15 @@ for n in 1 4 9 16; do
         import -frame -window "$hist" "$out/history.png" || true
         xdotool key Escape
         sleep 1
+    fi
+    if [ $n -eq 9 ]; then
+        # Station 3 calls: the popup names it and shows its camera, its tile is marked.
+        sipp 127.0.0.1:5094 -sf "$root/tests/data/e2e_station_gives_up.xml" -s 103 -i 127.0.0.4 -mi 127.0.0.4 \
+            -p 5204 -m 1 -d 6000 -timeout 60s -nostdin >/dev/null 2>&1 &
+        sipp_pid=$!
+        sleep 3.5
+        import -window root "$out/ringing.png"
+        wait "$sipp_pid" || true
     fi
     stop_console
 done
