@@ -32,4 +32,15 @@ bool layOut(ZoomLayoutControls& c, double fw, double fh)
     return true;
 }
 
+TileLayout::OuterSize minimumOuterSize(const ZoomLayoutControls& c)
+{
+    // The picture is the window less 560 wide and 900 high; lock and light end 30 inside its right edge, the
+    // telephone stands at its place on the left, and the buttons' line is 1300 above the bottom.
+    const double rightOfTelephone = c.telephoneButton.left + c.telephoneButton.width + 60;
+    const double width =
+        rightOfTelephone + c.lockButton.width + c.lightButton.width + 30 - c.pictureView.left + 560;
+    const double height = c.pictureView.top + 60 + 1300;
+    return {width, height};
+}
+
 } // namespace ZoomLayout

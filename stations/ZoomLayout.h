@@ -32,4 +32,8 @@ constexpr double kDesignClientHeightTwips = 4800;
 /// returned.
 bool layOut(ZoomLayoutControls& controls, double outerWidthTwips, double outerHeightTwips);
 
+/// The smallest outer size at which the telephone, lock and light buttons stand whole side by side inside the
+/// picture.
+TileLayout::OuterSize minimumOuterSize(const ZoomLayoutControls& controls);
+
 } // namespace ZoomLayout

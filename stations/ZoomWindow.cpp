@@ -93,6 +93,11 @@ bool ZoomWindow::isTopmost() const
 
 void ZoomWindow::layOut()
 {
+    // No button may cover another: the window never gets smaller than its buttons need.
+    const TileLayout::OuterSize least = ZoomLayout::minimumOuterSize(ZoomLayoutControls::design());
+    const QSize minimum = Twips::toPx(least.width, least.height) - (frameGeometry().size() - size());
+    if (minimumSize() != minimum)
+        setMinimumSize(minimum);
     const QRect frame = frameGeometry();
     ZoomLayout::layOut(m_layout, Twips::fromPx(frame.width()), Twips::fromPx(frame.height()));
     m_picture->setGeometry(toPx(m_layout.pictureView));

@@ -160,6 +160,17 @@ private slots:
                 QVERIFY2(!buttons[i].intersects(buttons[j]), qPrintable(u"buttons %1 and %2"_s.arg(i).arg(j)));
         // The command column stays above the logo.
         QVERIFY(toRect(c.commandButtons[3]).bottom() <= c.logo.top);
+
+        // The zoom window at its smallest: its three buttons whole, apart, inside the picture.
+        ZoomLayoutControls z = ZoomLayoutControls::design();
+        const TileLayout::OuterSize zoomLeast = ZoomLayout::minimumOuterSize(z);
+        QVERIFY(ZoomLayout::layOut(z, zoomLeast.width, zoomLeast.height));
+        const QList<QRectF> zoomButtons{toRect(z.telephoneButton), toRect(z.lockButton), toRect(z.lightButton)};
+        for (qsizetype i = 0; i < zoomButtons.size(); ++i) {
+            QVERIFY(toRect(z.pictureView).contains(zoomButtons[i]));
+            for (qsizetype j = i + 1; j < zoomButtons.size(); ++j)
+                QVERIFY(!zoomButtons[i].intersects(zoomButtons[j]));
+        }
     }
 
     void layoutFurnitureAndCommandColumn()
