@@ -74,11 +74,6 @@ void EngineChannel::cancelAll(const QString& why)
     schedulePump();
 }
 
-void EngineChannel::setSocketPath(const QString& path)
-{
-    m_socketPath = path;
-}
-
 void EngineChannel::setDefaultTimeoutMs(int timeoutMs)
 {
     m_defaultTimeoutMs = timeoutMs;
@@ -92,11 +87,6 @@ int EngineChannel::pending() const
 bool EngineChannel::isBusy() const
 {
     return m_current.has_value();
-}
-
-qint64 EngineChannel::currentAgeMs() const
-{
-    return m_current ? m_sentClock.elapsed() : 0;
 }
 
 void EngineChannel::schedulePump()

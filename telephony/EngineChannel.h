@@ -47,16 +47,12 @@ public:
     /// Ends the request under way and drops the queued ones; each handler runs (from the event loop) with ok false
     /// and error "cancelled: " + why.
     void cancelAll(const QString& why);
-    /// For requests not yet sent (the one under way keeps its path).
-    void setSocketPath(const QString& path);
     /// For requests not yet sent that were queued with timeoutMs < 0.
     void setDefaultTimeoutMs(int timeoutMs);
     /// Requests queued or under way.
     int pending() const;
     /// True while a request has been sent and not yet answered.
     bool isBusy() const;
-    /// How long the request under way has been out, ms (0 when none).
-    qint64 currentAgeMs() const;
 
 signals:
     /// A request failed (not when cancelled): logText (or the command) and why. For the hang detector and the log.

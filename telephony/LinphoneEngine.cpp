@@ -79,11 +79,6 @@ bool LinphoneEngine::deliversEvents() const
     return isDaemonRunning();
 }
 
-int LinphoneEngine::pendingRequests() const
-{
-    return m_channel->pending() + int(m_held.size());
-}
-
 void LinphoneEngine::start()
 {
     m_closed = false;

@@ -67,8 +67,6 @@ public:
 
     /// Requests in a row that got no answer (0 once one is answered).
     int unansweredCalls() const { return m_unanswered; }
-    /// False from the first unanswered request (or noteLost) until one is answered again.
-    bool isAnswering() const { return !m_outage.isValid(); }
     /// True when call events come from the daemon's output (it was started here).
     bool deliversEvents() const;
     /// The engine is gone for why: logged once per outage ("engine: lost (why)")
@@ -82,8 +80,6 @@ public:
     /// PID of the daemon this object started, 0 when it started none.
     qint64 startedPid() const { return m_startedPid; }
     bool startedDaemon() const { return m_startedPid != 0; }
-    /// Requests queued or under way.
-    int pendingRequests() const;
 
     QString programName() const override { return m_options.program; }
     bool programAvailable() const override;

@@ -202,13 +202,11 @@ private slots:
         }
         QTRY_VERIFY(channel.isBusy());
         QCOMPARE(channel.pending(), 3);
-        QTRY_VERIFY(channel.currentAgeMs() >= 50);
 
         channel.cancelAll(u"console closing"_s);
         QVERIFY(outcomes.isEmpty());
         QVERIFY(!channel.isBusy());
         QCOMPARE(channel.pending(), 0);
-        QCOMPARE(channel.currentAgeMs(), 0);
         const QString cancelled = u": cancelled: console closing"_s;
         QTRY_COMPARE(outcomes, (QStringList{u"one"_s + cancelled, u"two"_s + cancelled, u"three"_s + cancelled}));
         QTRY_COMPARE(m_daemon->open, 0);
