@@ -1,6 +1,6 @@
-// The engine's blocking socket client and LinphoneEngine against a stand-in daemon on a unix socket: reading to the
-// close, bounds, the command mapping, requests in order without waiting, status texts, one log line per outage,
-// the file sound card, starting, attaching to and stopping the daemon, its events and its masked, private output.
+// LinphoneEngine against a stand-in daemon on a unix socket: the wake link, the command mapping, requests in order
+// without waiting, status texts, one log line per outage, the file sound card, starting, attaching to and stopping
+// the daemon, its events and its masked, private output.
 
 #include "EngineRig.h"
 #include "EngineSocketClient.h"
@@ -25,16 +25,11 @@ namespace {
 
 const QString kFileSoundCard = u"no sound card: engine uses its file sound card"_s;
 
-/// Plays the linphonec daemon on a unix socket, on a thread of its own so that the synchronous client under
-/// test can talk to it. Answer: reply, then close (what the daemon does); Trickle: the reply in two parts
-/// 150 ms apart; NeverClose: reply, keep the connection open (with an empty reply: a silent, hung daemon).
+/// Plays the linphonec daemon on a unix socket, on a thread of its own: reads a command, replies, closes.
 class FakeEngineDaemon : public QThread
 {
 public:
-    enum class Mode { Answer, Trickle, NeverClose };
-    /// Set before listen(): the way it answers, and the replies per command, in turn (the last one stays;
-    /// "ok\n" for a command without any).
-    Mode mode = Mode::Answer;
+    /// Set before listen(): the replies per command, in turn (the last one stays; "ok\n" for a command without any).
     QHash<QByteArray, QByteArrayList> replies;
 
     explicit FakeEngineDaemon(QString path) : m_path(std::move(path)) {}
@@ -63,13 +58,8 @@ private:
         { QMutexLocker lock(&m_mutex); m_commands.append(command); }
         QByteArrayList& queue = replies[command];
         const QByteArray reply = queue.isEmpty() ? "ok\n"_ba : queue.size() > 1 ? queue.takeFirst() : queue.first();
-        const qsizetype half = mode == Mode::Trickle ? reply.size() / 2 : reply.size();
-        socket->write(reply.left(half));
-        socket->flush();
-        QThread::msleep(mode == Mode::Trickle ? 150 : 0);
-        socket->write(reply.mid(half));
-        if (mode != Mode::NeverClose)
-            socket->disconnectFromServer();
+        socket->write(reply);
+        socket->disconnectFromServer();
     }
 
     const QString m_path;
@@ -79,20 +69,7 @@ private:
     Commands m_commands;
 };
 
-/// One request of the socket client.
-struct Request
-{
-    bool daemon = true; ///< false: nothing at the path
-    FakeEngineDaemon::Mode mode = FakeEngineDaemon::Mode::Answer;
-    QByteArray reply{};
-    int boundMs = 2000;
-    bool ok = true;
-    QByteArray text{}; ///< what the client returns (on failure what arrived before it)
-    int minMs = 0, maxMs = 2000;
-};
-
 } // namespace
-Q_DECLARE_METATYPE(Request)
 
 class TestEngineSocket : public QObject
 {
@@ -105,36 +82,6 @@ private slots:
         m_dir = std::make_unique<QTemporaryDir>();
         m_daemon = std::make_unique<FakeEngineDaemon>(m_dir->filePath(u"engine.sock"_s));
         m_log.entries.clear();
-    }
-
-    void clientRequest_data()
-    {
-        using Mode = FakeEngineDaemon::Mode;
-        QTest::addColumn<Request>("r");
-        const QByteArray large(200000, 'x');
-        QTest::newRow("large reply in two parts") << Request{.mode = Mode::Trickle, .reply = large, .text = large};
-        // Nothing to wait for: it must not sit out the bound.
-        QTest::newRow("no socket") << Request{.daemon = false, .boundMs = 5000, .ok = false, .maxMs = 2500};
-        // A hung daemon is waited for up to the bound, and not much longer.
-        QTest::newRow("silent daemon")
-            << Request{.mode = Mode::NeverClose, .boundMs = 300, .ok = false, .minMs = 290, .maxMs = 1500};
-        QTest::newRow("reply without close") << Request{.mode = Mode::NeverClose, .reply = "hook"_ba, .boundMs = 300,
-                                                        .ok = false, .text = "hook"_ba, .minMs = 290, .maxMs = 1500};
-    }
-
-    void clientRequest()
-    {
-        QFETCH(Request, r);
-        m_daemon->mode = r.mode;
-        m_daemon->replies = {{"status hook"_ba, {r.reply}}};
-        QVERIFY(!r.daemon || m_daemon->listen());
-        QElapsedTimer clock;
-        clock.start();
-        const EngineSocketClient::Reply result = EngineSocketClient::request(socketPath(), "status hook"_ba, r.boundMs);
-        QVERIFY2(clock.elapsed() >= r.minMs && clock.elapsed() < r.maxMs, qPrintable(QString::number(clock.elapsed())));
-        QVERIFY(result.ok == r.ok && result.error.isEmpty() == r.ok);
-        QCOMPARE(result.text, r.text);
-        QCOMPARE(m_daemon->commands(), r.daemon ? Commands{"status hook"} : Commands()); // no line end
     }
 
     void wakeLinkAndConnectAndClose()
