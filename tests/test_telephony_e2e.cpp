@@ -30,6 +30,8 @@
 #include "TelephonyWiring.h"
 
 #include <QApplication>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QPointer>
@@ -407,6 +409,60 @@ private slots:
         QCOMPARE(doorOpen.outcome, HistoryOutcome::Sent);
         QCOMPARE(storedPictureSize(doorCall.id, 0), QSize(640, 480));
         QCOMPARE(storedPictureSize(doorOpen.id, 0), QSize(640, 480));
+    }
+
+    void everyTileButtonActsForItsStation_data()
+    {
+        QTest::addColumn<int>("stations");
+        for (int n : {1, 4, 9, 16})
+            QTest::addRow("%d stations", n) << n;
+    }
+
+    // In the smallest window the console allows, a click at the centre of each tile's telephone button calls that
+    // station (its INVITE, refused with 486, reaches the station's address) and its lock button opens that door.
+    void everyTileButtonActsForItsStation()
+    {
+        QFETCH(int, stations);
+        StationSimulator relays({u"--first"_s, u"20"_s, u"--count"_s, u"16"_s});
+        QVERIFY2(relays.isReady(), qPrintable(relays.errorString()));
+        // What the configuration dialog's OK does: the record changes, the tiles are laid out again.
+        auto& record = const_cast<ConfigRecord&>(m_console->record());
+        const auto restore = qScopeGuard([&record, saved = record, this] {
+            record = saved;
+            m_console->mainWindow()->layOut();
+        });
+        record.useSipServer = 0; // calls go to the station's address
+        for (int i = 0; i < 16; ++i) {
+            record.active[std::size_t(i)] = i < stations;
+            record.ipAddress[std::size_t(i)] = StationSimulator::address(20, i);
+            record.param(ConfigRecord::kLockRelayParam, i) = 1;
+        }
+        MainWindow* w = m_console->mainWindow();
+        w->layOut();
+        w->resize(w->minimumSize());
+        QTRY_COMPARE(w->size(), w->minimumSize());
+        for (int i = 0; i < stations; ++i) {
+            const QString ip = StationSimulator::address(20, i);
+            for (ImageButton* button : {w->telephoneButton(i), w->lockButton(i)})
+                QCOMPARE(w->childAt(button->mapTo(w, button->rect().center())), button);
+            QUdpSocket sip;
+            QVERIFY(sip.bind(QHostAddress(ip), 5060, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+            QTest::mouseClick(w->telephoneButton(i), Qt::LeftButton);
+            QTRY_VERIFY2(sip.hasPendingDatagrams(), qPrintable(report()));
+            const QNetworkDatagram invite = sip.receiveDatagram();
+            QVERIFY2(invite.data().startsWith("INVITE sip:" + ip.toLatin1()), invite.data().constData());
+            QByteArray busy = "SIP/2.0 486 Busy Here\r\n";
+            for (const QByteArray& line : invite.data().split('\n'))
+                for (const char* header : {"Via:", "From:", "To:", "Call-ID:", "CSeq:"})
+                    if (line.startsWith(header))
+                        busy += line.trimmed() + (header == std::string_view("To:") ? ";tag=busy\r\n" : "\r\n");
+            sip.writeDatagram(busy + "Content-Length: 0\r\n\r\n", invite.senderAddress(), invite.senderPort());
+            const Transitions refused{{0, 2}, {2, 0}};
+            QTRY_VERIFY2_WITH_TIMEOUT(callState() == 0 && m_transitions.mid(m_transitions.size() - 2) == refused,
+                                      qPrintable(report()), kStateTimeoutMs);
+            QTest::mouseClick(w->lockButton(i), Qt::LeftButton);
+            QVERIFY(relays.waitForLine(QRegularExpression(u"^relay %1 %2 101$"_s.arg(i).arg(ip)), 5000));
+        }
     }
 
     void engineLostInACallIsReplaced_data()
