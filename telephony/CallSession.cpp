@@ -151,7 +151,7 @@ bool CallSession::apply(const CallTransition& t)
     }
     case CallState::Incoming:
         m_window.setTelephoneImage(t.station, key);
-        m_window.setCallMark(t.station);
+        m_window.setCallMark(t.stationKnown ? t.station : -1);
         emit callStateChanged(t);
         m_window.bringBackForCall();
         m_alert.showPopup(t.stationKnown ? t.station : -1, t.peer);
@@ -159,7 +159,7 @@ bool CallSession::apply(const CallTransition& t)
         return true;
     case CallState::InCall:
         m_window.setTelephoneImage(t.station, key);
-        m_window.setCallMark(t.station);
+        m_window.setCallMark(t.stationKnown ? t.station : -1);
         m_window.setTopmost(true);
         m_window.setZoomTopmost(true);
         m_window.setMuteLook(false);
@@ -168,7 +168,7 @@ bool CallSession::apply(const CallTransition& t)
         return true;
     case CallState::Outgoing:
         m_window.setTelephoneImage(t.station, key);
-        m_window.setCallMark(t.station);
+        m_window.setCallMark(t.stationKnown ? t.station : -1);
         emit callStateChanged(t);
         return true;
     }

@@ -14,8 +14,10 @@ bool contains(QStringView text, QLatin1String word)
 
 void CallStateMachine::dialled(int station)
 {
-    if (station >= 0 && station < kStations)
+    if (station >= 0 && station < kStations) {
         m_station = station;
+        m_stationKnown = true;
+    }
 }
 
 void CallStateMachine::hungUpHere()
@@ -30,7 +32,7 @@ void CallStateMachine::rejectedHere()
 
 CallTransition CallStateMachine::moveTo(CallState to, CallCause cause, const QString& peer)
 {
-    CallTransition t{m_state, to, m_station, cause, peer, true};
+    CallTransition t{m_state, to, m_station, cause, peer, m_stationKnown};
     m_state = to;
     return t;
 }
@@ -40,10 +42,9 @@ CallTransition CallStateMachine::ring(int callId, const QString& peer, const Con
     forgetCall();
     const std::optional<int> match = matchCallingStation(peer, stations);
     m_station = match.value_or(0);
+    m_stationKnown = match.has_value();
     m_callId = callId;
-    CallTransition t = moveTo(CallState::Incoming, CallCause::None, peer);
-    t.stationKnown = match.has_value();
-    return t;
+    return moveTo(CallState::Incoming, CallCause::None, peer);
 }
 
 void CallStateMachine::forgetCall()
@@ -82,10 +83,9 @@ QList<CallTransition> CallStateMachine::onEvent(const EngineEvent& event, const 
             forgetCall();
             const std::optional<int> match = matchCallingStation(event.peer, stations);
             m_station = match.value_or(0);
+            m_stationKnown = match.has_value();
             m_callId = event.callId;
-            CallTransition t = moveTo(CallState::InCall, CallCause::None, event.peer);
-            t.stationKnown = match.has_value();
-            moves.append(t);
+            moves.append(moveTo(CallState::InCall, CallCause::None, event.peer));
         } else if (current && m_state != CallState::InCall) {
             m_callId = event.callId;
             const CallCause cause =
@@ -139,6 +139,7 @@ QList<CallTransition> CallStateMachine::onStatus(QStringView status, bool freshS
         case CallState::Incoming:
             forgetCall();
             m_station = t.station;
+            m_stationKnown = t.stationKnown;
             break;
         case CallState::InCall:
             t.cause = t.from == CallState::Incoming ? CallCause::AnsweredHere : CallCause::PeerAnswered;

@@ -60,6 +60,8 @@ private:
 
     CallState m_state = CallState::Idle;
     int m_station = 0;
+    /// False while the call is of a caller that matched no station (m_station is then 0).
+    bool m_stationKnown = true;
     int m_callId = 0;
     bool m_hungUpHere = false;
     bool m_rejectedHere = false;

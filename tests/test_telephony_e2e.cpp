@@ -389,6 +389,18 @@ private slots:
         QCOMPARE(polls.count(), 0);
         QString error;
         QVERIFY2(caller.finish(15000, &error), qPrintable(error));
+
+        // A caller that is no station: the popup shows its address, no tile is marked.
+        SipPeer stranger(m_peerDir, u"stranger"_s);
+        QVERIFY2(stranger.call(dataFile("e2e_station_gives_up.xml"), m_sipPort, u"127.0.0.9"_s, u"999"_s, 2000, &error),
+                 qPrintable(error));
+        QTRY_VERIFY2_WITH_TIMEOUT(m_console->ringPopup(), qPrintable(report() + stranger.output()), kStateTimeoutMs);
+        QVERIFY2(m_console->ringPopup()->caller().startsWith("sip:999@127.0.0.9"_L1),
+                 qPrintable(m_console->ringPopup()->caller()));
+        for (int i = 0; i < 16; ++i)
+            QVERIFY(!m_console->mainWindow()->pictureView(i)->isMarked());
+        QTRY_VERIFY_WITH_TIMEOUT(callState() == 0, kStateTimeoutMs);
+        QVERIFY2(stranger.finish(15000, &error), qPrintable(error));
     }
 
     void doorCallAndDoorOpenAreRecorded()
