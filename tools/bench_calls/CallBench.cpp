@@ -136,6 +136,20 @@ bool CallBench::startCaller(SipPeer& caller, const QString& traceFile, QString* 
                         60, error);
 }
 
+bool CallBench::answerUntilTheEnd(SipPeer& caller, const QString& name, qint64* clickedAt, QString* error)
+{
+    if (!clickAnswer(clickedAt, error) || !until([this] { return m_at.inCall >= 0; }, kStepTimeoutMs)) {
+        *error = name + QStringLiteral(": not in the call after the answer ") + *error + QLatin1Char('\n')
+                 + caller.output();
+        return false;
+    }
+    if (!until([this] { return m_at.idle >= 0; }, kStepTimeoutMs) || !caller.finish(kStepTimeoutMs, error)) {
+        *error = name + QStringLiteral(": the call did not end cleanly\n") + *error;
+        return false;
+    }
+    return true;
+}
+
 bool CallBench::clickAnswer(qint64* clickedAt, QString* error)
 {
     // The popup goes with the call should the caller give up meanwhile.
@@ -185,15 +199,8 @@ bool CallBench::runCalls(int calls, CallFigures* figures, QString* error)
         // The operator looks before clicking.
         runFor(randomMs(500));
         qint64 clickedAt = 0;
-        if (!clickAnswer(&clickedAt, error) || !until([this] { return m_at.inCall >= 0; }, kStepTimeoutMs)) {
-            *error = name + QStringLiteral(": not in the call after the answer ") + *error + QLatin1Char('\n')
-                     + caller.output();
+        if (!answerUntilTheEnd(caller, name, &clickedAt, error))
             return false;
-        }
-        if (!until([this] { return m_at.idle >= 0; }, kStepTimeoutMs) || !caller.finish(kStepTimeoutMs, error)) {
-            *error = name + QStringLiteral(": did not end cleanly\n") + *error;
-            return false;
-        }
         if (!m_console.watch().runaway().isEmpty()) {
             *error = m_console.watch().runaway();
             return false;
@@ -246,15 +253,8 @@ bool CallBench::runKills(int kills, KillFigures* figures, QString* error)
             return false;
         }
         qint64 clickedAt = 0;
-        if (!clickAnswer(&clickedAt, error) || !until([this] { return m_at.inCall >= 0; }, kStepTimeoutMs)) {
-            *error = name + QStringLiteral(": not in the call after the answer ") + *error + QLatin1Char('\n')
-                     + caller.output();
+        if (!answerUntilTheEnd(caller, name, &clickedAt, error))
             return false;
-        }
-        if (!until([this] { return m_at.idle >= 0; }, kStepTimeoutMs) || !caller.finish(kStepTimeoutMs, error)) {
-            *error = name + QStringLiteral(": the call did not end cleanly\n") + *error;
-            return false;
-        }
         if (m_at.down >= 0)
             figures->lostMs.append(msBetween(killedAt, m_at.down));
         figures->upMs.append(msBetween(killedAt, m_at.up));

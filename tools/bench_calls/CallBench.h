@@ -81,6 +81,8 @@ private:
     bool startCaller(SipPeer& caller, const QString& traceFile, QString* error);
     /// The popup at rest, then its answer button clicked; the click's moment.
     bool clickAnswer(qint64* clickedAt, QString* error);
+    /// Answers in the popup (clickedAt: when), then waits for the call's end and the caller's.
+    bool answerUntilTheEnd(SipPeer& caller, const QString& name, qint64* clickedAt, QString* error);
     bool idleAndUp() const;
 
     CallConsole& m_console;
