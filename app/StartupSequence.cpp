@@ -33,6 +33,19 @@ StartupSequence::Outcome StartupSequence::start()
         if (!ConfigFile::readFile(cfgPath, &m_ctx.record, &error)) {
             // Running on the defaults would silently serve the wrong stations:
             // say why and stop, as for any failure that ends start-up.
+            if (ConfigFile::readDenied(cfgPath)) {
+                // Not a damaged file: the account is not among the operators, and only the installer can add it.
+                const QString group = QString::fromLatin1(ConfigFile::kOperatorsGroup);
+                m_ctx.log.write(QStringLiteral("The configuration file %1 may not be read by this account: "
+                                               "it is kept to the group %2")
+                                    .arg(cfgPath, group));
+                m_host.showStartupError(
+                    tr("This account may not read the configuration file %1. It holds the SIP password, so only "
+                       "the members of the group \"%2\" may read it.\n\nAsk the installer to add this account to "
+                       "the group \"%2\", then log out and log in again.")
+                        .arg(cfgPath, group));
+                return Outcome::Failed;
+            }
             const QString text = QStringLiteral("The configuration file could not be read: ") + error;
             m_ctx.log.write(text);
             m_host.showStartupError(text);

@@ -179,6 +179,12 @@ bool readFile(const QString& path, ConfigRecord* out, QString* error)
     return true;
 }
 
+bool readDenied(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() && !info.isReadable();
+}
+
 bool writeFile(const QString& path, const ConfigRecord& record, QString* error)
 {
     // QSaveFile writes a temporary file beside the target and renames it over

@@ -37,6 +37,13 @@ bool exists(const QString& path);
 /// whether to fall back to ConfigRecord::defaults() is the caller's choice.
 bool readFile(const QString& path, ConfigRecord* out, QString* error);
 
+/// The group the package gives qzp.cfg to: its members alone may read the file.
+inline constexpr char kOperatorsGroup[] = "qzoperators";
+
+/// True when a file exists at path that this account's permissions do not let
+/// it read: a failed readFile() that only the installer can put right.
+bool readDenied(const QString& path);
+
 /// Writes the record to path through a temporary file in the same directory
 /// that replaces the old file only once complete, so a crash mid-write leaves
 /// the previous configuration in place. Returns false with *error set (the old

@@ -176,6 +176,35 @@ private slots:
                  (QStringList{u"--host 127.0.0.1:5080  --username 100 --password ******"_s, u"registered"_s}));
     }
 
+    void unreadableConfigStops_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("no permissions") << 0;
+        // Group and others may read, the owner not: the owner's bits alone decide for the owner.
+        QTest::newRow("kept from its owner") << 0066;
+    }
+    void unreadableConfigStops()
+    {
+        QFETCH(int, mode);
+        Rig rig;
+        ConfigRecord r = ConfigRecord::defaults();
+        r.ipAddress[0] = u"127.0.0.2"_s;
+        QVERIFY(!rig.writeConfig(r).isEmpty());
+        const QString path = ConfigFile::configPath(rig.dir.path());
+        QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions::fromInt(mode)));
+        if (QFile(path).open(QIODevice::ReadOnly))
+            QSKIP("this account reads any file (root): test_startup_unprivileged runs this without that power");
+        QCOMPARE(rig.start(), StartupSequence::Outcome::Failed);
+        // One line and one message, both naming the group; no station channel opened, no defaults taken.
+        QCOMPARE(rig.journal.size(), 3);
+        QCOMPARE(rig.journal.at(1), u"log:The configuration file %1 may not be read by this account: it is kept "
+                                    "to the group qzoperators"_s.arg(path));
+        QVERIFY2(rig.journal.at(2).startsWith(u"host:error "_s)
+                     && rig.journal.at(2).contains(u"add this account to the group \"qzoperators\", then log out"_s),
+                 qPrintable(rig.journal.at(2)));
+        QCOMPARE(rig.record, ConfigRecord());
+    }
+
     void stationZeroShownButNotWritten()
     {
         Rig rig;
