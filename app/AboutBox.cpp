@@ -49,14 +49,14 @@ AboutBox::AboutBox(const QString& deskName, QWidget* parent)
     version->adjustSize();
 
     // Which desk this is, where several consoles serve one site.
-    auto* desk = new QLabel(QStringLiteral("Desk: ") + deskName, this);
+    auto* desk = new QLabel(tr("Desk: %1").arg(deskName), this);
     desk->setObjectName(QStringLiteral("deskLabel"));
     desk->setFont(versionFont);
     desk->setGeometry(Twips::toPx(225, 1275, 4515, 240));
     desk->setAlignment(Qt::AlignCenter);
     desk->setVisible(!deskName.isEmpty());
 
-    auto* ok = new QPushButton(QStringLiteral("Ok"), this);
+    auto* ok = new QPushButton(tr("Ok"), this);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setGeometry(Twips::toPx(1950, 2025, 1290, 465));
     ok->setDefault(true);

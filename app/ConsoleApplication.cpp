@@ -3,6 +3,7 @@
 #include "AboutBox.h"
 #include "Artwork.h"
 #include "CallControl.h"
+#include "CallKeys.h"
 #include "CallNotifications.h"
 #include "CallSession.h"
 #include "ConfigDialog.h"
@@ -144,6 +145,7 @@ void ConsoleApplication::wireTelephony()
                 [control, i]() { control->onTelephoneButton(i); });
     }
     connect(m_zoom.get(), &ZoomController::telephoneReleased, control, &CallControl::onTelephoneButton);
+    new CallKeys(*w, *control);
     connect(w->commandButton(CommandButton::About), &ImageButton::released, this, &ConsoleApplication::openAboutBox);
     connect(w->commandButton(CommandButton::Settings), &ImageButton::released, this,
             &ConsoleApplication::openConfigDialog);
@@ -248,7 +250,7 @@ void ConsoleApplication::showEngineMissing(const QString& program)
 {
     // Not modal: a console started with the session must come up for the cameras even if nobody is there.
     auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("QZ Video Console"),
-                                QStringLiteral("The SIP engine program \"%1\" was not found or cannot be run.\n\n"
+                                tr("The SIP engine program \"%1\" was not found or cannot be run.\n\n"
                                                "Calls are not possible until it is installed (Debian package "
                                                "linphone-cli); the console looks for it again every half "
                                                "minute. The cameras and relays work.")
@@ -261,7 +263,7 @@ void ConsoleApplication::showEngineMissing(const QString& program)
 void ConsoleApplication::showStartupError(const QString& text)
 {
     closeSplash();
-    QMessageBox::critical(nullptr, QStringLiteral("Error"), text);
+    QMessageBox::critical(nullptr, tr("Error"), text);
 }
 
 void ConsoleApplication::openCallSockets()

@@ -2,6 +2,7 @@
 
 #include "Artwork.h"
 #include "ConfigRecord.h"
+#include "CallKeyBindings.h"
 #include "ConsoleState.h"
 #include "ImageButton.h"
 #include "PictureView.h"
@@ -71,7 +72,7 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
     }
     for (int i = 0; i < kStations; ++i) {
         Tile* tile = m_tiles[i];
-        tile->noImageLabel = new QLabel(QStringLiteral("No image available"), this);
+        tile->noImageLabel = new QLabel(tr("No image available"), this);
         tile->noImageLabel->setObjectName(QStringLiteral("noImageLabel(%1)").arg(i));
         tile->noImageLabel->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
         tile->noImageLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -91,6 +92,7 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
         tile->telephoneButton = makeButton("telephoneButton", QStringLiteral("tel_n"));
         tile->lockButton = makeButton("lockButton", QStringLiteral("lock"));
         tile->lightButton = makeButton("lightButton", QStringLiteral("light"));
+        describeTileControls(i);
         m_telKeys[i] = QStringLiteral("tel_n");
     }
 
@@ -102,6 +104,11 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
         const bool mic = CommandButton(i) == CommandButton::Microphone;
         b->setImage(Artwork::icon(QLatin1String(commandIcons[i])), mic ? kTileIconPx : kCommandIconPx);
         m_commandButtons[i] = b;
+    }
+    const QString commandTexts[] = {tr("About"), tr("Settings"), tr("Microphone on or off"), tr("History")};
+    for (std::size_t i = 0; i < m_commandButtons.size(); ++i) {
+        m_commandButtons[i]->setAccessibleName(commandTexts[i]);
+        m_commandButtons[i]->setToolTip(commandTexts[i]);
     }
     commandButton(CommandButton::Microphone)->hide();
 
@@ -117,6 +124,23 @@ MainWindow::MainWindow(const ConfigRecord& record, ConsoleState& state, QWidget*
             w->hide();
     }
 
+}
+
+void MainWindow::describeTileControls(int station)
+{
+    // A screen reader says the name; the tooltip shows what the button does and its key.
+    const Tile* tile = m_tiles[station];
+    const int number = station + 1;
+    tile->telephoneButton->setAccessibleName(tr("Telephone, station %1").arg(number));
+    using namespace CallKeyBindings;
+    tile->telephoneButton->setToolTip(tr("Calls the station, answers its call (%1) or hangs up (%2)")
+                                          .arg(keyName(kAnswer), keyName(kHangUp)));
+    tile->lockButton->setAccessibleName(tr("Open the door, station %1").arg(number));
+    tile->lockButton->setToolTip(tr("Opens the door"));
+    tile->lightButton->setAccessibleName(tr("Light, station %1").arg(number));
+    tile->lightButton->setToolTip(tr("Switches on the light"));
+    tile->pictureView->setAccessibleName(tr("Camera, station %1").arg(number));
+    tile->pictureView->setToolTip(tr("Click to enlarge"));
 }
 
 MainWindow::~MainWindow()

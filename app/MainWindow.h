@@ -96,6 +96,7 @@ protected:
 private:
     struct Tile;
     void applyLayout();
+    void describeTileControls(int station);
 
     const ConfigRecord& m_record;
     ConsoleState& m_state;

@@ -155,11 +155,11 @@ QString MainWindowAdapter::trayTip() const
 {
     QString tip = kTrayTip;
     if (!m_telephonyUp)
-        tip += QStringLiteral("- SIP engine not running ");
+        tip += tr("- SIP engine not running ");
     if (m_missedCalls == 1)
-        tip += QStringLiteral("- 1 missed call ");
+        tip += tr("- 1 missed call ");
     else if (m_missedCalls > 1)
-        tip += QStringLiteral("- %1 missed calls ").arg(m_missedCalls);
+        tip += tr("- %1 missed calls ").arg(m_missedCalls);
     return tip;
 }
 

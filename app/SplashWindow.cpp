@@ -13,7 +13,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     setObjectName(QStringLiteral("splash"));
     setFixedSize(Twips::toPx(2820, 990));
     setFont(WindowFonts::dialogFont());
-    auto* label = new QLabel(QStringLiteral("Initialization..."), this);
+    auto* label = new QLabel(tr("Initialization..."), this);
     label->setObjectName(QStringLiteral("splashLabel"));
     label->setGeometry(Twips::toPx(675, 375, 1890, 390));
 }

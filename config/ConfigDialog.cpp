@@ -55,11 +55,11 @@ ConfigDialog::ConfigDialog(ConfigRecord& record, QString configPath, QWidget* pa
     , m_record(record)
     , m_configPath(std::move(configPath))
     , m_reportError([this](const QString& text) {
-        QMessageBox::warning(this, QStringLiteral("Configuration"), text);
+        QMessageBox::warning(this, tr("Configuration"), text);
     })
 {
     setObjectName(QStringLiteral("configDialog"));
-    setWindowTitle(QStringLiteral("Configuration"));
+    setWindowTitle(tr("Configuration"));
     setFont(WindowFonts::dialogFont());
     setFixedSize(Twips::toPx(6165, 6600));
     setModal(true);
@@ -83,18 +83,18 @@ ConfigDialog::ConfigDialog(ConfigRecord& record, QString configPath, QWidget* pa
     for (int i = 0; i < kStations; ++i)
         connect(m_activeBoxes[i], &QCheckBox::toggled, this, [this, i]() { onActiveToggled(i); });
 
-    m_popupOnCallBox = new QCheckBox(QStringLiteral("PopUp on call"), this);
+    m_popupOnCallBox = new QCheckBox(tr("PopUp on call"), this);
     m_popupOnCallBox->setObjectName(QStringLiteral("popupOnCallBox"));
     m_popupOnCallBox->setGeometry(Twips::toPx(225, 6075, 1815, 315));
 
-    m_okButton = new QPushButton(QStringLiteral("Ok"), this);
+    m_okButton = new QPushButton(tr("Ok"), this);
     m_okButton->setObjectName(QStringLiteral("okButton"));
     m_okButton->setGeometry(Twips::toPx(3900, 6000, 1065, 540));
     m_okButton->setDefault(true);
     m_okButton->setAutoDefault(true);
     connect(m_okButton, &QPushButton::clicked, this, &ConfigDialog::saveAndClose);
 
-    m_cancelButton = new QPushButton(QStringLiteral("Annulla"), this);
+    m_cancelButton = new QPushButton(tr("Annulla"), this);
     m_cancelButton->setObjectName(QStringLiteral("cancelButton"));
     m_cancelButton->setGeometry(Twips::toPx(5025, 6000, 1065, 540));
     m_cancelButton->setAutoDefault(false);
@@ -110,17 +110,17 @@ void ConfigDialog::buildServerFrame()
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setGeometry(Twips::toPx(75, 0, 6015, 2265));
 
-    m_useServerBox = new QCheckBox(QStringLiteral("Use SIP server"), frame);
+    m_useServerBox = new QCheckBox(tr("Use SIP server"), frame);
     m_useServerBox->setObjectName(QStringLiteral("useServerBox"));
     m_useServerBox->setGeometry(Twips::toPx(225, 225, 1965, 315));
     setBlueText(m_useServerBox);
     connect(m_useServerBox, &QCheckBox::toggled, this, &ConfigDialog::onUseServerToggled);
 
-    addLabel(frame, QStringLiteral("IP address"), 225, 750, 1650);
+    addLabel(frame, tr("IP address"), 225, 750, 1650);
     m_serverEdit = addField(frame, "serverEdit", 1650, 675, 2565, 360);
-    addLabel(frame, QStringLiteral("User ID"), 225, 1200, 1650);
+    addLabel(frame, tr("User ID"), 225, 1200, 1650);
     m_userEdit = addField(frame, "userEdit", 1650, 1125, 1065, 360);
-    addLabel(frame, QStringLiteral("Password"), 225, 1650, 1650);
+    addLabel(frame, tr("Password"), 225, 1650, 1650);
     m_passwordEdit = addField(frame, "passwordEdit", 1650, 1575, 1065, 360);
     m_serverEdit->setEnabled(false);
     m_userEdit->setEnabled(false);
@@ -132,7 +132,7 @@ QWidget* ConfigDialog::buildStationTab(int i)
     auto* page = new QWidget();
     page->setObjectName(QStringLiteral("tab%1").arg(i + 1));
 
-    auto* active = new QCheckBox(QStringLiteral("Active"), page);
+    auto* active = new QCheckBox(tr("Active"), page);
     active->setObjectName(QStringLiteral("activeBox(%1)").arg(i));
     active->setGeometry(Twips::toPx(150, 450 - kTabRowTwips, 3015, 240));
     m_activeBoxes[i] = active;
@@ -142,16 +142,16 @@ QWidget* ConfigDialog::buildStationTab(int i)
     frame->setFrameShape(QFrame::StyledPanel);
     frame->setGeometry(Twips::toPx(150, 600 - kTabRowTwips, 5715, 2640));
 
-    addLabel(frame, QStringLiteral("Description"), 225, 375, 1650);
+    addLabel(frame, tr("Description"), 225, 375, 1650);
     m_descriptionEdits[i] = addField(frame, "descriptionEdit", 1650, 300, 2565, 360);
-    addLabel(frame, QStringLiteral("IP address"), 225, 825, 1650);
+    addLabel(frame, tr("IP address"), 225, 825, 1650);
     m_addressEdits[i] = addField(frame, "addressEdit", 1650, 750, 2565, 360);
-    addLabel(frame, QStringLiteral("Extension"), 225, 1275, 1650);
+    addLabel(frame, tr("Extension"), 225, 1275, 1650);
     m_extensionEdits[i] = addField(frame, "extensionEdit", 1650, 1200, 1065, 360);
-    addLabel(frame, QStringLiteral("Activation time unlock relay"), 225, 1725, 2775);
+    addLabel(frame, tr("Activation time unlock relay"), 225, 1725, 2775);
     m_lockTimeEdits[i] = addField(frame, "lockTimeEdit", 2775, 1650, 540, 360);
     addLabel(frame, QStringLiteral("(S)"), 3450, 1725, 4200);
-    addLabel(frame, QStringLiteral("Activation time light relay"), 225, 2175, 2775);
+    addLabel(frame, tr("Activation time light relay"), 225, 2175, 2775);
     m_lightTimeEdits[i] = addField(frame, "lightTimeEdit", 2775, 2100, 540, 360);
     addLabel(frame, QStringLiteral("(S)"), 3450, 2175, 4200);
 
@@ -249,7 +249,7 @@ void ConfigDialog::saveAndClose()
     QString error;
     if (!ConfigFile::writeFile(m_configPath, edited, &error)) {
         // Keep the dialog and its edits; the file on disk is untouched.
-        m_reportError(QStringLiteral("The configuration could not be saved.\n\n") + error);
+        m_reportError(tr("The configuration could not be saved.\n\n") + error);
         return;
     }
     m_record = edited;

@@ -2,6 +2,7 @@
 
 #include "Twips.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -13,6 +14,8 @@ ImageButton::ImageButton(QWidget* parent)
     setAlignment(Qt::AlignCenter);
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_TranslucentBackground);
+    // Tab only: a click must not leave a frame on the button, nor take the focus from a typed field.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void ImageButton::setImage(const QIcon& icon, int iconSizePx)
@@ -75,10 +78,16 @@ void ImageButton::setBadge(const QString& text)
 void ImageButton::paintEvent(QPaintEvent* e)
 {
     QLabel::paintEvent(e);
-    if (m_badge.isEmpty())
-        return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    if (hasFocus()) {
+        // Drawn in the highlight colour over whatever the window's background is.
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 3, 3);
+    }
+    if (m_badge.isEmpty())
+        return;
     QFont font = painter.font();
     font.setBold(true);
     font.setPixelSize(Twips::toPx(150));
@@ -107,9 +116,51 @@ void ImageButton::mouseDoubleClickEvent(QMouseEvent* e)
     press();
 }
 
+void ImageButton::keyPressEvent(QKeyEvent* e)
+{
+    if (e->key() != Qt::Key_Space || e->modifiers() != Qt::NoModifier) {
+        QLabel::keyPressEvent(e);
+        return;
+    }
+    e->accept();
+    // Auto-repeat sends more presses while the bar is held: one press, one action.
+    if (e->isAutoRepeat() || m_keyPressed)
+        return;
+    m_keyPressed = true;
+    press();
+}
+
+void ImageButton::keyReleaseEvent(QKeyEvent* e)
+{
+    if (e->key() != Qt::Key_Space) {
+        QLabel::keyReleaseEvent(e);
+        return;
+    }
+    e->accept();
+    if (e->isAutoRepeat() || !m_keyPressed)
+        return;
+    m_keyPressed = false;
+    release();
+}
+
+void ImageButton::focusOutEvent(QFocusEvent* e)
+{
+    // The bar still held when the focus moves on acts on nothing: the button only goes back in place.
+    if (m_keyPressed) {
+        m_keyPressed = false;
+        releaseLook();
+    }
+    QLabel::focusOutEvent(e);
+}
+
 void ImageButton::mouseReleaseEvent(QMouseEvent* e)
 {
     e->accept();
+    release();
+}
+
+void ImageButton::release()
+{
     if (m_pressCount == 0)
         return;
     // Back in place before acting: the action may open a modal window.

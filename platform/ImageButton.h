@@ -6,7 +6,9 @@
 /// An image used as a button. Any mouse button presses it: on press and on
 /// double-click it moves 30 twips right and down, on release it emits
 /// released() and moves back, so a double-click (press, release, double-click,
-/// release) ends where it started.
+/// release) ends where it started. Tab reaches it and the space bar presses it
+/// the same way; a focused button wears a frame. Return does not press it:
+/// in the console Return answers a call, and must never open a door instead.
 class ImageButton : public QLabel
 {
     Q_OBJECT
@@ -41,10 +43,14 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
 
 private:
     void press();
+    void release();
     void applyGeometry();
     void renderImage();
 
@@ -53,4 +59,5 @@ private:
     QIcon m_icon;
     int m_iconSizePx = 32;
     QString m_badge;
+    bool m_keyPressed = false;
 };

@@ -10,9 +10,9 @@ QtTrayIcon::QtTrayIcon(QObject* parent)
 {
     m_menu->setObjectName(QStringLiteral("Tray"));
     m_menu->setTitle(QStringLiteral("Tray"));
-    connect(m_menu->addAction(QStringLiteral("Apri")), &QAction::triggered, this, &TrayIcon::openRequested);
-    connect(m_menu->addAction(QStringLiteral("History")), &QAction::triggered, this, &TrayIcon::historyRequested);
-    connect(m_menu->addAction(QStringLiteral("Esci")), &QAction::triggered, this, &TrayIcon::exitRequested);
+    connect(m_menu->addAction(tr("Apri")), &QAction::triggered, this, &TrayIcon::openRequested);
+    connect(m_menu->addAction(tr("History")), &QAction::triggered, this, &TrayIcon::historyRequested);
+    connect(m_menu->addAction(tr("Esci")), &QAction::triggered, this, &TrayIcon::exitRequested);
     m_icon->setContextMenu(m_menu);
     connect(m_icon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)

@@ -6,7 +6,8 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake ninja-build
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins
-    qt6-svg-dev libcurl4-openssl-dev libqt6sql6-sqlite
+    qt6-svg-dev libcurl4-openssl-dev libqt6sql6-sqlite libqt6sql6-psql postgresql-15
+    qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good
     linphone-cli sip-tester kamailio
     pulseaudio pulseaudio-utils

@@ -1,6 +1,7 @@
 #include "ZoomWindow.h"
 
 #include "Artwork.h"
+#include "CallKeyBindings.h"
 #include "ImageButton.h"
 #include "PictureView.h"
 #include "SettingsStore.h"
@@ -43,6 +44,16 @@ ZoomWindow::ZoomWindow(SettingsStore& settings, QWidget* parent)
     m_telephoneButton->setImage(Artwork::icon(m_telKey), kTelIconPx);
     m_lockButton->setImage(Artwork::icon(QStringLiteral("lock")), kTelIconPx);
     m_lightButton->setImage(Artwork::icon(QStringLiteral("light")), kTelIconPx);
+    m_telephoneButton->setAccessibleName(tr("Telephone"));
+    m_telephoneButton->setToolTip(tr("Calls the station, answers its call (%1) or hangs up (%2)")
+                                      .arg(CallKeyBindings::keyName(CallKeyBindings::kAnswer),
+                                           CallKeyBindings::keyName(CallKeyBindings::kHangUp)));
+    m_lockButton->setAccessibleName(tr("Open the door"));
+    m_lockButton->setToolTip(tr("Opens the door"));
+    m_lightButton->setAccessibleName(tr("Light"));
+    m_lightButton->setToolTip(tr("Switches on the light"));
+    m_picture->setAccessibleName(tr("Camera"));
+    m_picture->setToolTip(tr("Click to close"));
     connect(m_telephoneButton, &ImageButton::pressed, this, &ZoomWindow::telephonePressed);
     connect(m_telephoneButton, &ImageButton::released, this, &ZoomWindow::telephoneReleased);
     connect(m_lockButton, &ImageButton::pressed, this, &ZoomWindow::lockPressed);
@@ -62,7 +73,7 @@ ZoomWindow::~ZoomWindow() = default;
 
 void ZoomWindow::setDescription(const QString& description)
 {
-    setWindowTitle(QStringLiteral("Zoom ") + description + QStringLiteral(" - Click to close"));
+    setWindowTitle(tr("Zoom %1 - Click to close").arg(description));
 }
 
 void ZoomWindow::setPicture(const QImage& picture)

@@ -60,17 +60,39 @@ void CallControl::onTelephoneButton(int station)
         break;
     }
     case CallState::Incoming:
-        m_engine.answer();
-        m_logger.write(QStringLiteral("incoming"));
-        m_alert.unloadPopup();
+        answerRinging();
         break;
     case CallState::Outgoing:
     case CallState::InCall:
-        m_logger.write(QStringLiteral("hungup"));
-        m_session.noteHungUp();
-        m_engine.hangUp();
+        hangUp();
         break;
     }
+}
+
+void CallControl::answerRinging()
+{
+    if (m_session.state() != CallState::Incoming)
+        return;
+    m_engine.answer();
+    m_logger.write(QStringLiteral("incoming"));
+    m_alert.unloadPopup();
+}
+
+void CallControl::rejectRinging()
+{
+    if (m_session.state() != CallState::Incoming)
+        return;
+    rejectFromPopup();
+    m_alert.unloadPopup();
+}
+
+void CallControl::hangUp()
+{
+    if (m_session.state() != CallState::Outgoing && m_session.state() != CallState::InCall)
+        return;
+    m_logger.write(QStringLiteral("hungup"));
+    m_session.noteHungUp();
+    m_engine.hangUp();
 }
 
 void CallControl::answerFromPopup()

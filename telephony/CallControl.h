@@ -32,6 +32,13 @@ public:
     void answerFromPopup();
     void rejectFromPopup();
 
+    /// The call keys. A ringing call: answered as by its telephone button, or
+    /// refused as by the popup; the popup goes. A call placed or answered: hung
+    /// up as by its telephone button. In any other state they do nothing.
+    void answerRinging();
+    void rejectRinging();
+    void hangUp();
+
     /// The microphone button: takes the main window out of the always-on-top
     /// band (as every command button does), then mutes or unmutes.
     void toggleMute();

@@ -33,7 +33,7 @@ QString IncomingCallAlert::callerText(const ConfigRecord& record, int station, c
         return address.isEmpty() ? peer.trimmed() : address;
     }
     const QString description = record.description[std::size_t(station)].trimmed();
-    return description.isEmpty() ? QStringLiteral("Station %1").arg(station + 1)
+    return description.isEmpty() ? tr("Station %1").arg(station + 1)
                                  : QStringLiteral("%1 (%2)").arg(description).arg(station + 1);
 }
 

@@ -1,6 +1,7 @@
 #include "RingPopup.h"
 
 #include "Artwork.h"
+#include "CallKeyBindings.h"
 #include "ImageButton.h"
 #include "PictureView.h"
 #include "Twips.h"
@@ -66,6 +67,13 @@ RingPopup::RingPopup(QWidget* parent)
     m_picture->setObjectName(QStringLiteral("callerPicture"));
     m_picture->setGeometry(
         Twips::toPx(kPictureLeftTwips, kPictureTopTwips, kPictureWidthTwips, kPictureHeightTwips));
+    m_answerButton->setAccessibleName(tr("Answer"));
+    m_answerButton->setToolTip(tr("Answers the call (%1 in the console's window)")
+                                   .arg(CallKeyBindings::keyName(CallKeyBindings::kAnswer)));
+    m_rejectButton->setAccessibleName(tr("Reject"));
+    m_rejectButton->setToolTip(tr("Refuses the call (%1 in the console's window)")
+                                   .arg(CallKeyBindings::keyName(CallKeyBindings::kReject)));
+    m_picture->setAccessibleName(tr("Camera of the calling station"));
     connect(m_answerButton, &ImageButton::released, this, &RingPopup::answerCall);
     connect(m_rejectButton, &ImageButton::released, this, &RingPopup::rejectCall);
 
