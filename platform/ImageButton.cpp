@@ -2,15 +2,48 @@
 
 #include "Twips.h"
 
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
 
+namespace {
+
+/// What a screen reader sees: a button with its name and a press action, not the picture label it is made of.
+class AccessibleImageButton : public QAccessibleWidget
+{
+public:
+    explicit AccessibleImageButton(ImageButton* button)
+        : QAccessibleWidget(button, QAccessible::Button)
+    {
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    void doAction(const QString& name) override
+    {
+        if (name == pressAction())
+            static_cast<ImageButton*>(widget())->click();
+    }
+};
+
+QAccessibleInterface* accessibleImageButton(const QString& className, QObject* object)
+{
+    if (className == QLatin1String("ImageButton") && object && object->isWidgetType())
+        return new AccessibleImageButton(static_cast<ImageButton*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 ImageButton::ImageButton(QWidget* parent)
     : QLabel(parent)
 {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(accessibleImageButton);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled)
     setAlignment(Qt::AlignCenter);
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -65,6 +98,12 @@ void ImageButton::releaseLook()
         return;
     --m_pressCount;
     applyGeometry();
+}
+
+void ImageButton::click()
+{
+    press();
+    release();
 }
 
 void ImageButton::setBadge(const QString& text)

@@ -30,6 +30,9 @@ public:
     void pressLook();
     void releaseLook();
 
+    /// A press and its release, as a screen reader's "press" action does it.
+    void click();
+
     /// A short text (a count) in a small red mark at the top right corner; empty hides it.
     void setBadge(const QString& text);
     QString badge() const { return m_badge; }

@@ -31,6 +31,7 @@
 
 #include <QApplication>
 #include <QNetworkDatagram>
+#include <QProcess>
 #include <QUdpSocket>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -475,6 +476,65 @@ private slots:
             QTest::mouseClick(w->lockButton(i), Qt::LeftButton);
             QVERIFY(relays.waitForLine(QRegularExpression(u"^relay %1 %2 101$"_s.arg(i).arg(ip)), 5000));
         }
+    }
+
+    // Real key presses on a real X display (ctest's telephony_keys_e2e): the keys act in the active console
+    // window only, never in another program's.
+    void keysServeTheCall()
+    {
+        if (QGuiApplication::platformName() != "xcb"_L1)
+            QSKIP("needs an X display with a window manager; ctest's telephony_keys_e2e has one");
+        const auto xdotool = [](const QStringList& arguments) {
+            QProcess p;
+            p.start(u"xdotool"_s, arguments);
+            p.waitForFinished(10000);
+            return QString::fromLatin1(p.readAllStandardOutput()).trimmed();
+        };
+        const auto activate = [&xdotool](const QString& window) { xdotool({u"windowactivate"_s, u"--sync"_s, window}); };
+        QProcess other; // xev: a window that takes keys and does nothing with them
+        other.setStandardOutputFile(QProcess::nullDevice());
+        other.start(u"xev"_s, {});
+        const auto stopOther = qScopeGuard([&other] {
+            other.kill();
+            other.waitForFinished(5000);
+        });
+        QString otherWindow;
+        QTRY_VERIFY_WITH_TIMEOUT(!(otherWindow = xdotool({u"search"_s, u"--name"_s, u"^Event Tester$"_s})).isEmpty(),
+                                 10000);
+        const QString console = QString::number(m_console->mainWindow()->winId());
+        const ConfigRecord& r = m_console->record();
+        QString error;
+        const auto ring = [&](SipPeer& caller) {
+            return caller.call(dataFile("e2e_station_keys.xml"), m_sipPort, r.ipAddress[3], r.extension[3], 0, &error)
+                && QTest::qWaitFor([this] { return callState() == 1; }, kStateTimeoutMs);
+        };
+
+        SipPeer refused(m_peerDir, u"keys_refused"_s);
+        QVERIFY2(ring(refused), qPrintable(error + report() + refused.output()));
+        activate(otherWindow);
+        QTRY_VERIFY(!QApplication::activeWindow());
+        xdotool({u"key"_s, u"Return"_s});
+        QTest::qWait(1000); // what Return would have done takes ~20 ms
+        QVERIFY2(callState() == 1 && !report().contains("incoming"_L1), qPrintable(report()));
+        activate(console);
+        QTRY_VERIFY(QApplication::activeWindow() == m_console->mainWindow());
+        xdotool({u"key"_s, u"Escape"_s});
+        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 0, qPrintable(report()), kStateTimeoutMs);
+        QVERIFY(!m_console->ringPopup());
+        QCOMPARE(newestEvent().outcome, HistoryOutcome::Rejected);
+        QVERIFY2(refused.finish(15000, &error), qPrintable(error)); // it was refused and acknowledged that
+
+        SipPeer answered(m_peerDir, u"keys_answered"_s);
+        QVERIFY2(ring(answered), qPrintable(error + report() + answered.output()));
+        activate(console);
+        QTRY_VERIFY(QApplication::activeWindow() == m_console->mainWindow());
+        xdotool({u"key"_s, u"Return"_s});
+        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 3, qPrintable(report() + answered.output()), kStateTimeoutMs);
+        xdotool({u"key"_s, u"End"_s});
+        QTRY_VERIFY2_WITH_TIMEOUT(callState() == 0, qPrintable(report()), kStateTimeoutMs);
+        QVERIFY(report().contains("incoming"_L1) && report().contains("hungup"_L1));
+        QCOMPARE(m_transitions, (Transitions{{0, 1}, {1, 0}, {0, 1}, {1, 3}, {3, 0}}));
+        QVERIFY2(answered.finish(15000, &error), qPrintable(error)); // it was answered, then got the console's BYE
     }
 
     void engineLostInACallIsReplaced_data()

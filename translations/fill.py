@@ -111,6 +111,13 @@ T = {
         "Questo account non può leggere il file di configurazione %1. Contiene la password SIP, quindi solo i membri del gruppo \"%2\" possono leggerlo.\n\nChiedere all'installatore di aggiungere questo account al gruppo \"%2\", poi uscire e rientrare nella sessione.",
         "This account may not read the configuration file %1. It holds the SIP password, so only the members of the group \"%2\" may read it.\n\nAsk the installer to add this account to the group \"%2\", then log out and log in again.",
         "Dieses Konto darf die Konfigurationsdatei %1 nicht lesen. Sie enthält das SIP-Passwort, daher dürfen nur die Mitglieder der Gruppe \"%2\" sie lesen.\n\nBitten Sie den Installateur, dieses Konto der Gruppe \"%2\" hinzuzufügen, und melden Sie sich dann ab und wieder an."),
+    "Desk": ("Postazione", "Desk", "Arbeitsplatz"),
+    "Desk:": ("Postazione:", "Desk:", "Arbeitsplatz:"),
+    "(no name)": ("(senza nome)", "(no name)", "(ohne Namen)"),
+    "History server out of reach: showing this desk's events only.": (
+        "Server della cronologia non raggiungibile: sono mostrati solo gli eventi di questa postazione.",
+        "History server out of reach: showing this desk's events only.",
+        "Verlaufsserver nicht erreichbar: nur die Ereignisse dieses Arbeitsplatzes werden gezeigt."),
     "Initialization...": (SAME, "Initialization...", "Initialisierung..."),
     "Telephone": ("Telefono", "Telephone", "Telefon"),
     "Open the door": ("Apri la porta", "Open the door", "Tür öffnen"),

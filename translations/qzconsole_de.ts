@@ -195,6 +195,10 @@ Anrufe sind erst möglich, wenn es installiert ist (Debian-Paket linphone-cli); 
             <source>Outcome</source>
             <translation>Ergebnis</translation>
         </message>
+        <message>
+            <source>Desk</source>
+            <translation>Arbeitsplatz</translation>
+        </message>
     </context>
     <context>
         <name>HistoryWindow</name>
@@ -265,6 +269,18 @@ Anrufe sind erst möglich, wenn es installiert ist (Debian-Paket linphone-cli); 
         <message>
             <source>Export failed: %1</source>
             <translation>Export fehlgeschlagen: %1</translation>
+        </message>
+        <message>
+            <source>History server out of reach: showing this desk's events only.</source>
+            <translation>Verlaufsserver nicht erreichbar: nur die Ereignisse dieses Arbeitsplatzes werden gezeigt.</translation>
+        </message>
+        <message>
+            <source>Desk:</source>
+            <translation>Arbeitsplatz:</translation>
+        </message>
+        <message>
+            <source>(no name)</source>
+            <translation>(ohne Namen)</translation>
         </message>
     </context>
     <context>

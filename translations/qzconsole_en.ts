@@ -195,6 +195,10 @@ Calls are not possible until it is installed (Debian package linphone-cli); the 
             <source>Outcome</source>
             <translation>Outcome</translation>
         </message>
+        <message>
+            <source>Desk</source>
+            <translation>Desk</translation>
+        </message>
     </context>
     <context>
         <name>HistoryWindow</name>
@@ -265,6 +269,18 @@ Calls are not possible until it is installed (Debian package linphone-cli); the 
         <message>
             <source>Export failed: %1</source>
             <translation>Export failed: %1</translation>
+        </message>
+        <message>
+            <source>History server out of reach: showing this desk's events only.</source>
+            <translation>History server out of reach: showing this desk's events only.</translation>
+        </message>
+        <message>
+            <source>Desk:</source>
+            <translation>Desk:</translation>
+        </message>
+        <message>
+            <source>(no name)</source>
+            <translation>(no name)</translation>
         </message>
     </context>
     <context>

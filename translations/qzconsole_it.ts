@@ -195,6 +195,10 @@ Le chiamate non sono possibili finché non è installato (pacchetto Debian linph
             <source>Outcome</source>
             <translation>Esito</translation>
         </message>
+        <message>
+            <source>Desk</source>
+            <translation>Postazione</translation>
+        </message>
     </context>
     <context>
         <name>HistoryWindow</name>
@@ -265,6 +269,18 @@ Le chiamate non sono possibili finché non è installato (pacchetto Debian linph
         <message>
             <source>Export failed: %1</source>
             <translation>Esportazione non riuscita: %1</translation>
+        </message>
+        <message>
+            <source>History server out of reach: showing this desk's events only.</source>
+            <translation>Server della cronologia non raggiungibile: sono mostrati solo gli eventi di questa postazione.</translation>
+        </message>
+        <message>
+            <source>Desk:</source>
+            <translation>Postazione:</translation>
+        </message>
+        <message>
+            <source>(no name)</source>
+            <translation>(senza nome)</translation>
         </message>
     </context>
     <context>
