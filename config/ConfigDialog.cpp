@@ -55,7 +55,10 @@ ConfigDialog::ConfigDialog(ConfigRecord& record, QString configPath, QWidget* pa
     , m_record(record)
     , m_configPath(std::move(configPath))
     , m_reportError([this](const QString& text) {
-        QMessageBox::warning(this, tr("Configuration"), text);
+        // Window-modal without a loop of its own: the console's event loop keeps serving cameras and calls.
+        auto* box = new QMessageBox(QMessageBox::Warning, tr("Configuration"), text, QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
     })
 {
     setObjectName(QStringLiteral("configDialog"));

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the screenshots in docs/screenshots/: the main window with 1, 4, 9 and
 # 16 stations (simulated on loopback), the splash, the about box and the
-# configuration dialog, the history, a station's call ringing. Runs on its own virtual display (Xvfb, openbox).
+# configuration dialog, the history, a station's call ringing; the main window
+# (a button focused from the keyboard) and the history in each language. Runs on its own virtual display (Xvfb, openbox).
 #
 #   tools/screenshots.sh [BUILD_DIR]
 set -euo pipefail
@@ -39,15 +40,16 @@ mkdir -p "$HOME/.local/share/qzconsole" "$XDG_CONFIG_HOME/qzr" "$XDG_RUNTIME_DIR
 chmod 700 "$XDG_RUNTIME_DIR"
 printf '[sip]\nsip_port=5094\nsip_tcp_port=0\nsip_tls_port=0\n' > "$HOME/.local/share/qzconsole/linphonerc"
 
-run_console() { # N: stations
+run_console() { # N: stations [ARG...]: the console's options
     local n=$1 prog=$work/prog$1
+    shift
     mkdir -p "$prog"
     cp "$build/bin/qzconsole" "$prog/"
     local args=()
     for ((i = 0; i < n; i++)); do args+=(--station "$i,127.0.0.$((i + 2)),$((101 + i)),Varco $((i + 1))"); done
     "$build/tools/qz-writecfg" "$prog/qzp.cfg" "${args[@]}"
     printf '[settings]\nwstate=0\nwleft=1500\nwtop=1500\nwwidth=13500\nwheight=10500\n' > "$XDG_CONFIG_HOME/qzr/qzr.conf"
-    (cd "$prog" && exec ./qzconsole) &
+    (cd "$prog" && exec ./qzconsole "$@") &
     console_pid=$!
 }
 
@@ -107,6 +109,23 @@ for n in 1 4 9 16; do
         import -window root "$out/ringing.png"
         wait "$sipp_pid" || true
     fi
+    stop_console
+done
+# Each language: the main window with the second tile's lock button reached by Tab, and the history.
+for lang_title in it:Cronologia en:History de:Verlauf; do
+    lang=${lang_title%%:*} title=${lang_title#*:}
+    run_console 4 --language "$lang"
+    sleep 7
+    win=$(window_of "QZ Video Console")
+    xdotool windowactivate --sync "$win"
+    xdotool key Tab Tab Tab Tab Tab
+    sleep 0.5
+    import -frame -window "$win" "$out/main-$lang.png"
+    xdotool mousemove --window "$win" 857 170 click 1
+    sleep 1.5
+    xdotool key Down
+    sleep 1
+    import -frame -window "$(window_of "^$title\$")" "$out/history-$lang.png" || true
     stop_console
 done
 echo "screenshots in $out"
