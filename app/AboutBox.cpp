@@ -12,7 +12,7 @@ AboutBox::AboutBox(const QString& deskName, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("aboutBox"));
-    setWindowTitle(QStringLiteral("  Info"));
+    setWindowTitle(tr("  Info"));
     setFixedSize(Twips::toPx(4995, 2625));
     setFont(WindowFonts::dialogFont());
     setModal(true);

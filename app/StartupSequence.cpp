@@ -46,9 +46,8 @@ StartupSequence::Outcome StartupSequence::start()
                         .arg(cfgPath, group));
                 return Outcome::Failed;
             }
-            const QString text = QStringLiteral("The configuration file could not be read: ") + error;
-            m_ctx.log.write(text);
-            m_host.showStartupError(text);
+            m_ctx.log.write(QStringLiteral("The configuration file could not be read: ") + error);
+            m_host.showStartupError(tr("The configuration file could not be read: %1").arg(error));
             return Outcome::Failed;
         }
     } else {

@@ -153,10 +153,10 @@ QWidget* ConfigDialog::buildStationTab(int i)
     m_extensionEdits[i] = addField(frame, "extensionEdit", 1650, 1200, 1065, 360);
     addLabel(frame, tr("Activation time unlock relay"), 225, 1725, 2775);
     m_lockTimeEdits[i] = addField(frame, "lockTimeEdit", 2775, 1650, 540, 360);
-    addLabel(frame, QStringLiteral("(S)"), 3450, 1725, 4200);
+    addLabel(frame, tr("(S)"), 3450, 1725, 4200);
     addLabel(frame, tr("Activation time light relay"), 225, 2175, 2775);
     m_lightTimeEdits[i] = addField(frame, "lightTimeEdit", 2775, 2100, 540, 360);
-    addLabel(frame, QStringLiteral("(S)"), 3450, 2175, 4200);
+    addLabel(frame, tr("(S)"), 3450, 2175, 4200);
 
     // The operator types two digits at most: relay times are whole seconds.
     const QRegularExpression digits(QStringLiteral("[0-9]{0,2}"));

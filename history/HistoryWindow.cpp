@@ -341,12 +341,12 @@ void HistoryWindow::showEvents(const QList<HistoryEvent>& events)
     showSelectedEvent();
 
     const int count = m_model->rowCount();
-    m_countLabel->setText(count == 1 ? QStringLiteral("1 event") : QStringLiteral("%1 events").arg(count));
+    m_countLabel->setText(count == 1 ? tr("1 event") : tr("%1 events").arg(count));
 
-    QList<qint64> wanted;
+    QList<HistoryEvent> wanted;
     for (const HistoryEvent& e : m_model->events()) {
         if (e.hasPicture[0] && !m_model->hasThumbnail(e.id))
-            wanted.append(e.id);
+            wanted.append(e);
     }
     if (wanted.isEmpty())
         return;
@@ -419,10 +419,10 @@ void HistoryWindow::exportTo(const QString& dir)
     job->events = m_model->events();
     m_export = job;
     m_exportButton->setEnabled(false);
-    m_statusLabel->setText(QStringLiteral("Exporting %1 events...").arg(job->events.size()));
+    m_statusLabel->setText(tr("Exporting %1 events...").arg(job->events.size()));
 
     if (!QFileInfo(dir).isDir()) {
-        job->error = QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(dir));
+        job->error = tr("%1 is not a folder").arg(QDir::toNativeSeparators(dir));
         finishExport(job);
         return;
     }

@@ -1,5 +1,5 @@
 // The operator's languages: which one the console picks, catalogues that are complete and made from today's
-// sources, windows that show only texts of their language, and buttons a screen reader can name.
+// sources, windows that show only texts of their language's catalogue, and buttons a screen reader can name.
 
 #include "AboutBox.h"
 #include "ConfigDialog.h"
@@ -83,8 +83,10 @@ QSet<QString> placeholders(const QString& text)
 /// A catalogue text as a pattern for what a window shows, its placeholders filled in.
 QRegularExpression shownAs(const QString& text)
 {
-    QString pattern = QRegularExpression::escape(text);
-    pattern.replace(QRegularExpression(u"%\\d"_s), u".+"_s);
+    QStringList parts = text.split(QRegularExpression(u"%\\d"_s));
+    for (QString& part : parts)
+        part = QRegularExpression::escape(part);
+    const QString pattern = parts.join(u".+"_s);
     return QRegularExpression(QRegularExpression::anchoredPattern(pattern),
                               QRegularExpression::DotMatchesEverythingOption);
 }
@@ -95,6 +97,9 @@ void collectTexts(QWidget* root, QList<QPair<QString, QString>>& texts)
     QList<QWidget*> widgets = root->findChildren<QWidget*>();
     widgets.prepend(root);
     for (QWidget* w : widgets) {
+        // The parts of Qt's own controls speak from Qt's catalogue.
+        if (w->objectName().startsWith("qt_"_L1) || w->objectName().startsWith("Scroll"_L1))
+            continue;
         const QString where = root->objectName() + u'/' + w->objectName();
         for (const QString& t : {w->windowTitle(), w->toolTip(), w->accessibleName()})
             texts.append({t, where});
@@ -208,16 +213,9 @@ private slots:
     void windowsShowOnlyTheirLanguage()
     {
         QFETCH(QString, language);
-        // Texts of this language, and those of the others that this one does not share.
-        QList<QRegularExpression> own, foreign;
-        for (const QString& each : kLanguages) {
-            for (const Message& m : readCatalogue(catalogue(each))) {
-                if (each == language)
-                    own.append(shownAs(m.translation));
-                else
-                    foreign << shownAs(m.source) << shownAs(m.translation);
-            }
-        }
+        QList<QRegularExpression> own;
+        for (const Message& m : readCatalogue(catalogue(language)))
+            own.append(shownAs(m.translation));
         QVERIFY(Translations::install(*qApp, language));
         const auto uninstall = qScopeGuard([] {
             for (QTranslator* t : qApp->findChildren<QTranslator*>()) {
@@ -273,16 +271,18 @@ private slots:
         for (QWidget* window : std::initializer_list<QWidget*>{&main, &historyWindow, &config, &about, &splash, &zoom,
                                                                 &popup, trayMenu})
             collectTexts(window, texts);
-        const auto matches = [](const QList<QRegularExpression>& patterns, const QString& text) {
-            return std::any_of(patterns.cbegin(), patterns.cend(),
-                               [&text](const QRegularExpression& p) { return p.match(text).hasMatch(); });
-        };
+        // Every text comes from this language's catalogue, or is data: the stations' descriptions, the desk's
+        // name, the product's names, numbers, dates and times.
+        const QRegularExpression data(u"^(Gate \\d+.*|desk-1|QZ.*|v\\. .*|[\\d\\s/:.,()+-]*)$"_s);
         int checked = 0;
         for (const auto& [text, where] : texts) {
             if (text.isEmpty())
                 continue;
             ++checked;
-            QVERIFY2(matches(own, text) || !matches(foreign, text), qPrintable(where + u": \""_s + text + u'"'));
+            const bool fromCatalogue = std::any_of(own.cbegin(), own.cend(),
+                                                   [&](const QRegularExpression& p) { return p.match(text).hasMatch(); });
+            QVERIFY2(fromCatalogue || data.match(text).hasMatch(),
+                     qPrintable(u"not from the catalogue: "_s + where + u": \""_s + text + u'"'));
         }
         QVERIFY(checked > 100);
 

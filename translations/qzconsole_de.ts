@@ -11,6 +11,10 @@
             <source>Ok</source>
             <translation>OK</translation>
         </message>
+        <message>
+            <source>  Info</source>
+            <translation>  Info</translation>
+        </message>
     </context>
     <context>
         <name>ConfigDialog</name>
@@ -73,6 +77,10 @@
             <translation>Die Konfiguration konnte nicht gespeichert werden.
 
 </translation>
+        </message>
+        <message>
+            <source>(S)</source>
+            <translation>(s)</translation>
         </message>
     </context>
     <context>
@@ -282,6 +290,18 @@ Anrufe sind erst möglich, wenn es installiert ist (Debian-Paket linphone-cli); 
             <source>(no name)</source>
             <translation>(ohne Namen)</translation>
         </message>
+        <message>
+            <source>1 event</source>
+            <translation>1 Ereignis</translation>
+        </message>
+        <message>
+            <source>%1 events</source>
+            <translation>%1 Ereignisse</translation>
+        </message>
+        <message>
+            <source>%1 is not a folder</source>
+            <translation>%1 ist kein Ordner</translation>
+        </message>
     </context>
     <context>
         <name>IncomingCallAlert</name>
@@ -414,6 +434,10 @@ Ask the installer to add this account to the group "%2", then log out and log in
             <translation>Dieses Konto darf die Konfigurationsdatei %1 nicht lesen. Sie enthält das SIP-Passwort, daher dürfen nur die Mitglieder der Gruppe "%2" sie lesen.
 
 Bitten Sie den Installateur, dieses Konto der Gruppe "%2" hinzuzufügen, und melden Sie sich dann ab und wieder an.</translation>
+        </message>
+        <message>
+            <source>The configuration file could not be read: %1</source>
+            <translation>Die Konfigurationsdatei konnte nicht gelesen werden: %1</translation>
         </message>
     </context>
     <context>

@@ -11,6 +11,10 @@
             <source>Ok</source>
             <translation>OK</translation>
         </message>
+        <message>
+            <source>  Info</source>
+            <translation>  Info</translation>
+        </message>
     </context>
     <context>
         <name>ConfigDialog</name>
@@ -73,6 +77,10 @@
             <translation>The configuration could not be saved.
 
 </translation>
+        </message>
+        <message>
+            <source>(S)</source>
+            <translation>(s)</translation>
         </message>
     </context>
     <context>
@@ -282,6 +290,18 @@ Calls are not possible until it is installed (Debian package linphone-cli); the 
             <source>(no name)</source>
             <translation>(no name)</translation>
         </message>
+        <message>
+            <source>1 event</source>
+            <translation>1 event</translation>
+        </message>
+        <message>
+            <source>%1 events</source>
+            <translation>%1 events</translation>
+        </message>
+        <message>
+            <source>%1 is not a folder</source>
+            <translation>%1 is not a folder</translation>
+        </message>
     </context>
     <context>
         <name>IncomingCallAlert</name>
@@ -414,6 +434,10 @@ Ask the installer to add this account to the group "%2", then log out and log in
             <translation>This account may not read the configuration file %1. It holds the SIP password, so only the members of the group "%2" may read it.
 
 Ask the installer to add this account to the group "%2", then log out and log in again.</translation>
+        </message>
+        <message>
+            <source>The configuration file could not be read: %1</source>
+            <translation>The configuration file could not be read: %1</translation>
         </message>
     </context>
     <context>

@@ -11,6 +11,10 @@
             <source>Ok</source>
             <translation>Ok</translation>
         </message>
+        <message>
+            <source>  Info</source>
+            <translation>  Info</translation>
+        </message>
     </context>
     <context>
         <name>ConfigDialog</name>
@@ -73,6 +77,10 @@
             <translation>Non è stato possibile salvare la configurazione.
 
 </translation>
+        </message>
+        <message>
+            <source>(S)</source>
+            <translation>(S)</translation>
         </message>
     </context>
     <context>
@@ -282,6 +290,18 @@ Le chiamate non sono possibili finché non è installato (pacchetto Debian linph
             <source>(no name)</source>
             <translation>(senza nome)</translation>
         </message>
+        <message>
+            <source>1 event</source>
+            <translation>1 evento</translation>
+        </message>
+        <message>
+            <source>%1 events</source>
+            <translation>%1 eventi</translation>
+        </message>
+        <message>
+            <source>%1 is not a folder</source>
+            <translation>%1 non è una cartella</translation>
+        </message>
     </context>
     <context>
         <name>IncomingCallAlert</name>
@@ -414,6 +434,10 @@ Ask the installer to add this account to the group "%2", then log out and log in
             <translation>Questo account non può leggere il file di configurazione %1. Contiene la password SIP, quindi solo i membri del gruppo "%2" possono leggerlo.
 
 Chiedere all'installatore di aggiungere questo account al gruppo "%2", poi uscire e rientrare nella sessione.</translation>
+        </message>
+        <message>
+            <source>The configuration file could not be read: %1</source>
+            <translation>Non è stato possibile leggere il file di configurazione: %1</translation>
         </message>
     </context>
     <context>
