@@ -163,7 +163,7 @@ void ConsoleApplication::wireHistory()
 {
     MainWindow* w = m_mainWindow.get();
     HistoryRecorder* recorder = &m_history->recorder();
-    recorder->setDeskName(deskName());
+    m_history->setDeskName(deskName());
     connect(&m_telephony->session(), &CallSession::callStateChanged, recorder, &HistoryRecorder::callStateChanged);
     CallNotifications* notifications = &m_stations->notifications();
     connect(notifications, &CallNotifications::doorCallAnnounced, recorder, &HistoryRecorder::doorCallAnnounced);

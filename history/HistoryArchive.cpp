@@ -53,6 +53,16 @@ HistoryArchive::HistoryArchive(QObject* parent)
 
 HistoryArchive::~HistoryArchive()
 {
+    if (m_courier) {
+        // The worker stops waking the courier, then the courier ends its connection on its thread
+        // (within the connection's time-outs should a statement be under way).
+        QMetaObject::invokeMethod(m_worker, [this] { m_workerCourier = nullptr; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(m_courier, [this] { m_courier->stop(); }, Qt::BlockingQueuedConnection);
+        m_serverThread->quit();
+        m_serverThread->wait();
+        delete m_courier;
+        delete m_serverThread;
+    }
     // After the jobs already queued; the SQL connection ends on the thread that made it.
     QMetaObject::invokeMethod(m_worker, [this] { m_database.reset(); }, Qt::BlockingQueuedConnection);
     m_thread->quit();
@@ -99,6 +109,7 @@ void HistoryArchive::trimIfDue()
 
 void HistoryArchive::open(const QString& dir, const HistoryLimits& limits)
 {
+    m_limits = limits;
     post([this, dir, limits] {
         m_database->setLimits(limits);
         QString note;
@@ -113,6 +124,9 @@ void HistoryArchive::open(const QString& dir, const HistoryLimits& limits)
 
 void HistoryArchive::setLimits(const HistoryLimits& limits)
 {
+    m_limits = limits;
+    if (m_courier)
+        postServer([this, limits] { m_courier->setLimits(limits); });
     post([this, limits] {
         m_database->setLimits(limits);
         if (m_database->isOpen() && m_database->applyLimits(nowMs()) > 0)
@@ -131,6 +145,74 @@ void warnFailed(const HistoryDatabase& database)
 
 } // namespace
 
+template <typename Job>
+void HistoryArchive::postServer(Job job)
+{
+    QMetaObject::invokeMethod(m_courier, std::move(job), Qt::QueuedConnection);
+}
+
+HistoryCourier::Hooks HistoryArchive::courierHooks()
+{
+    HistoryCourier::Hooks hooks;
+    hooks.askBatch = [this] {
+        post([this] {
+            if (!m_workerCourier)
+                return;
+            HistoryCourier* courier = m_workerCourier;
+            QMetaObject::invokeMethod(
+                courier,
+                [courier, batch = m_database->undelivered(HistoryCourier::kBatchEvents, HistoryCourier::kBatchBytes)] {
+                    courier->deliver(batch);
+                },
+                Qt::QueuedConnection);
+        });
+    };
+    hooks.delivered = [this](const HistoryBatch& batch) {
+        post([this, batch] {
+            // Not marked, it is delivered again later; the server keeps it once.
+            if (!m_database->markDelivered(batch))
+                warnFailed(*m_database);
+        });
+    };
+    hooks.stateChanged = [this](HistoryServerState state, const QString& reason) {
+        answer([this, state, reason] {
+            m_serverState = state;
+            emit serverStateChanged(state, reason);
+        });
+    };
+    hooks.serverChanged = [this] { noteChanged(); };
+    hooks.caughtUp = [this] { answer([this] { emit serverCaughtUp(); }); };
+    return hooks;
+}
+
+void HistoryArchive::setServer(const QString& connection, const QString& desk)
+{
+    if (m_courier || connection.trimmed().isEmpty())
+        return;
+    m_serverThread = new QThread;
+    m_serverThread->setObjectName(QStringLiteral("history-server"));
+    m_courier = new HistoryCourier(connection.trimmed(), desk, m_limits, courierHooks());
+    m_courier->moveToThread(m_serverThread);
+    m_serverState = HistoryServerState::Connecting;
+    m_serverThread->start();
+    // Through the worker: the first batch is asked after open() has run.
+    post([this, courier = m_courier] {
+        m_workerCourier = courier;
+        courier->wake();
+    });
+}
+
+bool HistoryArchive::readsServer() const
+{
+    return m_courier && m_serverState != HistoryServerState::OutOfReach;
+}
+
+void HistoryArchive::wakeCourier()
+{
+    if (m_workerCourier)
+        m_workerCourier->wake();
+}
+
 void HistoryArchive::add(const HistoryEvent& event)
 {
     post([this, event] {
@@ -139,6 +221,7 @@ void HistoryArchive::add(const HistoryEvent& event)
         else
             warnFailed(*m_database);
         trimIfDue();
+        wakeCourier();
     });
 }
 
@@ -149,6 +232,7 @@ void HistoryArchive::update(const HistoryEvent& event)
             noteChanged();
         else
             warnFailed(*m_database);
+        wakeCourier();
     });
 }
 
@@ -160,11 +244,36 @@ void HistoryArchive::addPicture(const HistoryPicture& picture)
         else
             warnFailed(*m_database);
         trimIfDue();
+        wakeCourier();
     });
 }
 
 void HistoryArchive::queryEvents(const HistoryFilter& filter, std::function<void(const QList<HistoryEvent>&)> done)
 {
+    if (readsServer()) {
+        postServer([this, filter, done = std::move(done)]() mutable {
+            QList<HistoryEvent> events;
+            QString error;
+            HistoryServer* server = m_courier->server();
+            if (server && server->events(filter, &events, &error)) {
+                answer([done, events] {
+                    if (done)
+                        done(events);
+                });
+                return;
+            }
+            if (server)
+                m_courier->failed(error);
+            // Out of reach now: answered from here, after the new state.
+            post([this, filter, done = std::move(done)] {
+                answer([done, events = m_database->events(filter)] {
+                    if (done)
+                        done(events);
+                });
+            });
+        });
+        return;
+    }
     post([this, filter, done = std::move(done)] {
         answer([done, events = m_database->events(filter)] {
             if (done)
@@ -197,6 +306,99 @@ void HistoryArchive::queryThumbnails(const QList<qint64>& eventIds, const QSize&
                     each(id, thumbnail);
             });
         }
+    });
+}
+
+void HistoryArchive::queryPicture(const HistoryEvent& event, int slot, std::function<void(const QByteArray&)> done)
+{
+    // This desk's own from here; another desk's (or one retention took here) from the server.
+    const bool server = readsServer();
+    post([this, uuid = event.uuid, slot, server, done = std::move(done)]() mutable {
+        QByteArray jpeg = m_database->picture(uuid, slot);
+        if (!jpeg.isEmpty() || !server) {
+            answer([done, jpeg] {
+                if (done)
+                    done(jpeg);
+            });
+            return;
+        }
+        postServer([this, uuid, slot, done = std::move(done)] {
+            QByteArray jpeg;
+            QString error;
+            HistoryServer* server = m_courier->server();
+            if (server && !server->picture(uuid, slot, &jpeg, &error))
+                m_courier->failed(error);
+            answer([done, jpeg] {
+                if (done)
+                    done(jpeg);
+            });
+        });
+    });
+}
+
+void HistoryArchive::queryThumbnails(const QList<HistoryEvent>& events, const QSize& size,
+                                     std::function<void(qint64 eventId, const QImage& thumbnail)> each)
+{
+    const bool server = readsServer();
+    post([this, events, size, server, each = std::move(each)]() mutable {
+        QList<HistoryEvent> elsewhere;
+        for (const HistoryEvent& e : events) {
+            if (!e.hasPicture[0])
+                continue;
+            const QImage thumbnail = decodeThumbnail(m_database->picture(e.uuid, 0), size);
+            if (thumbnail.isNull()) {
+                elsewhere.append(e);
+                continue;
+            }
+            answer([each, id = e.id, thumbnail] {
+                if (each)
+                    each(id, thumbnail);
+            });
+        }
+        if (!server || elsewhere.isEmpty())
+            return;
+        postServer([this, elsewhere, size, each = std::move(each)] {
+            for (const HistoryEvent& e : elsewhere) {
+                QByteArray jpeg;
+                QString error;
+                HistoryServer* server = m_courier->server();
+                if (!server)
+                    return;
+                if (!server->picture(e.uuid, 0, &jpeg, &error)) {
+                    m_courier->failed(error);
+                    return;
+                }
+                const QImage thumbnail = decodeThumbnail(jpeg, size);
+                if (thumbnail.isNull())
+                    continue;
+                answer([each, id = e.id, thumbnail] {
+                    if (each)
+                        each(id, thumbnail);
+                });
+            }
+        });
+    });
+}
+
+void HistoryArchive::queryDesks(std::function<void(const QStringList&)> done)
+{
+    if (!readsServer()) {
+        answer([done = std::move(done)] {
+            if (done)
+                done({});
+        });
+        return;
+    }
+    postServer([this, done = std::move(done)] {
+        QStringList desks;
+        QString error;
+        HistoryServer* server = m_courier->server();
+        if (server && !server->desks(&desks, &error))
+            m_courier->failed(error);
+        answer([done, desks] {
+            if (done)
+                done(desks);
+        });
     });
 }
 

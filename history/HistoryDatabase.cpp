@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUuid>
 #include <QVariant>
 
 #include <atomic>
@@ -30,21 +31,42 @@ constexpr qint64 kSizeSlackDivisor = 64;
 /// grow past SQLite's page-count checkpoint now and then.
 constexpr qint64 kWalLimitBytes = 8LL * 1024 * 1024;
 
-/// What each schema version adds to the one before it; a new database runs them all.
-const QString kUpgrades[] = {
+/// A random (version 4) UUID, for events stored before they had one.
+const QString kNewUuid = QStringLiteral(
+    "lower(hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-4' || substr(hex(randomblob(2)), 2) || '-'"
+    " || substr('89ab', 1 + abs(random() % 4), 1) || substr(hex(randomblob(2)), 2) || '-' || hex(randomblob(6)))");
+
+/// What each schema version adds to the one before it; kSchema is a new database's whole schema.
+const QStringList kUpgrades[] = {
     // 2: the desk that recorded the event.
-    QStringLiteral("ALTER TABLE events ADD COLUMN desk TEXT"),
+    {QStringLiteral("ALTER TABLE events ADD COLUMN desk TEXT")},
+    // 3: what the history server has: an id unique across desks, and for events and pictures the
+    // revision stored beside the one the server holds (0: none).
+    {QStringLiteral("ALTER TABLE events ADD COLUMN uuid TEXT"),
+     QStringLiteral("UPDATE events SET uuid = ") + kNewUuid,
+     QStringLiteral("CREATE UNIQUE INDEX events_uuid ON events (uuid)"),
+     QStringLiteral("ALTER TABLE events ADD COLUMN revision INTEGER NOT NULL DEFAULT 1"),
+     QStringLiteral("ALTER TABLE events ADD COLUMN delivered INTEGER NOT NULL DEFAULT 0"),
+     QStringLiteral("CREATE INDEX events_undelivered ON events (id) WHERE delivered < revision"),
+     QStringLiteral("ALTER TABLE pictures ADD COLUMN revision INTEGER NOT NULL DEFAULT 1"),
+     QStringLiteral("ALTER TABLE pictures ADD COLUMN delivered INTEGER NOT NULL DEFAULT 0"),
+     QStringLiteral("CREATE INDEX pictures_undelivered ON pictures (event_id) WHERE delivered < revision")},
 };
 
 const QString kSchema[] = {
     QStringLiteral("CREATE TABLE events ("
                    "id INTEGER PRIMARY KEY, time_ms INTEGER NOT NULL, station INTEGER, description TEXT,"
-                   " kind TEXT NOT NULL, outcome TEXT NOT NULL, duration_s INTEGER, caller TEXT, desk TEXT)"),
+                   " kind TEXT NOT NULL, outcome TEXT NOT NULL, duration_s INTEGER, caller TEXT, desk TEXT,"
+                   " uuid TEXT, revision INTEGER NOT NULL DEFAULT 1, delivered INTEGER NOT NULL DEFAULT 0)"),
     QStringLiteral("CREATE INDEX events_time ON events (time_ms)"),
+    QStringLiteral("CREATE UNIQUE INDEX events_uuid ON events (uuid)"),
+    QStringLiteral("CREATE INDEX events_undelivered ON events (id) WHERE delivered < revision"),
     QStringLiteral("CREATE TABLE pictures ("
                    "event_id INTEGER NOT NULL REFERENCES events (id) ON DELETE CASCADE,"
                    " slot INTEGER NOT NULL CHECK (slot IN (0, 1)), jpeg BLOB NOT NULL, taken_ms INTEGER,"
+                   " revision INTEGER NOT NULL DEFAULT 1, delivered INTEGER NOT NULL DEFAULT 0,"
                    " PRIMARY KEY (event_id, slot))"),
+    QStringLiteral("CREATE INDEX pictures_undelivered ON pictures (event_id) WHERE delivered < revision"),
 };
 
 std::atomic<int> s_connections{0};
@@ -256,7 +278,32 @@ void bindEvent(QSqlQuery& query, const HistoryEvent& event)
     query.bindValue(QStringLiteral(":desk"), nullIfEmpty(event.desk));
 }
 
+/// The columns of an event as readEvent() takes them, from table alias e.
+const QString kEventColumns = QStringLiteral(
+    "e.id, e.time_ms, e.station, e.description, e.kind, e.outcome, e.duration_s, e.caller,"
+    " EXISTS (SELECT 1 FROM pictures p WHERE p.event_id = e.id AND p.slot = 0),"
+    " EXISTS (SELECT 1 FROM pictures p WHERE p.event_id = e.id AND p.slot = 1), e.desk, e.uuid");
+
 } // namespace
+
+bool HistoryDatabase::readEvent(const QSqlQuery& query, HistoryEvent* event)
+{
+    const auto kind = history::kindFromWord(query.value(4).toString());
+    const auto outcome = history::outcomeFromWord(query.value(5).toString());
+    event->id = query.value(0).toLongLong();
+    event->timeMs = query.value(1).toLongLong();
+    event->station = query.value(2).isNull() ? -1 : query.value(2).toInt();
+    event->description = query.value(3).toString();
+    event->kind = kind.value_or(HistoryKind::IncomingCall);
+    event->outcome = outcome.value_or(HistoryOutcome::Ringing);
+    event->durationSec = query.value(6).isNull() ? -1 : query.value(6).toInt();
+    event->caller = query.value(7).toString();
+    event->hasPicture[0] = query.value(8).toBool();
+    event->hasPicture[1] = query.value(9).toBool();
+    event->desk = query.value(10).toString();
+    event->uuid = query.value(11).toString();
+    return kind && outcome;
+}
 
 bool HistoryDatabase::add(const HistoryEvent& event)
 {
@@ -264,9 +311,11 @@ bool HistoryDatabase::add(const HistoryEvent& event)
         return fail(QStringLiteral("add"), QStringLiteral("not open"));
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral(
-        "INSERT INTO events (id, time_ms, station, description, kind, outcome, duration_s, caller, desk)"
-        " VALUES (:id, :time_ms, :station, :description, :kind, :outcome, :duration_s, :caller, :desk)"));
+        "INSERT INTO events (id, time_ms, station, description, kind, outcome, duration_s, caller, desk, uuid)"
+        " VALUES (:id, :time_ms, :station, :description, :kind, :outcome, :duration_s, :caller, :desk, :uuid)"));
     bindEvent(query, event);
+    query.bindValue(QStringLiteral(":uuid"),
+                    event.uuid.isEmpty() ? QUuid::createUuid().toString(QUuid::WithoutBraces) : event.uuid);
     if (!query.exec())
         return fail(QStringLiteral("add %1").arg(event.id), query.lastError().text());
     m_estimatedBytes += kRowBytes + 2 * (event.description.size() + event.caller.size());
@@ -281,7 +330,7 @@ bool HistoryDatabase::update(const HistoryEvent& event)
     QSqlQuery query(m_db);
     query.prepare(QStringLiteral("UPDATE events SET time_ms = :time_ms, station = :station, description = :description,"
                                  " kind = :kind, outcome = :outcome, duration_s = :duration_s, caller = :caller,"
-                                 " desk = :desk WHERE id = :id"));
+                                 " desk = :desk, revision = revision + 1 WHERE id = :id"));
     bindEvent(query, event);
     if (!query.exec())
         return fail(QStringLiteral("update %1").arg(event.id), query.lastError().text());
@@ -296,8 +345,10 @@ bool HistoryDatabase::addPicture(const HistoryPicture& picture)
     if (!isOpen())
         return fail(QStringLiteral("picture"), QStringLiteral("not open"));
     QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("INSERT OR REPLACE INTO pictures (event_id, slot, jpeg, taken_ms)"
-                                 " VALUES (:event_id, :slot, :jpeg, :taken_ms)"));
+    query.prepare(QStringLiteral("INSERT INTO pictures (event_id, slot, jpeg, taken_ms)"
+                                 " VALUES (:event_id, :slot, :jpeg, :taken_ms) ON CONFLICT (event_id, slot)"
+                                 " DO UPDATE SET jpeg = excluded.jpeg, taken_ms = excluded.taken_ms,"
+                                 " revision = revision + 1"));
     query.bindValue(QStringLiteral(":event_id"), picture.eventId);
     query.bindValue(QStringLiteral(":slot"), picture.slot);
     query.bindValue(QStringLiteral(":jpeg"), picture.jpeg);
@@ -320,11 +371,9 @@ QList<HistoryEvent> HistoryDatabase::events(const HistoryFilter& filter)
         where << QStringLiteral("kind = :kind");
     if (filter.day)
         where << QStringLiteral("time_ms >= :from AND time_ms < :to");
-    QString sql = QStringLiteral(
-        "SELECT id, time_ms, station, description, kind, outcome, duration_s, caller,"
-        " EXISTS (SELECT 1 FROM pictures p WHERE p.event_id = e.id AND p.slot = 0),"
-        " EXISTS (SELECT 1 FROM pictures p WHERE p.event_id = e.id AND p.slot = 1), desk"
-        " FROM events e");
+    if (filter.desk)
+        where << QStringLiteral("coalesce(desk, '') = :desk");
+    QString sql = QStringLiteral("SELECT ") + kEventColumns + QStringLiteral(" FROM events e");
     if (!where.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.join(QStringLiteral(" AND "));
     sql += QStringLiteral(" ORDER BY time_ms DESC, id DESC LIMIT :limit");
@@ -340,29 +389,17 @@ QList<HistoryEvent> HistoryDatabase::events(const HistoryFilter& filter)
         query.bindValue(QStringLiteral(":from"), filter.day->startOfDay().toMSecsSinceEpoch());
         query.bindValue(QStringLiteral(":to"), filter.day->addDays(1).startOfDay().toMSecsSinceEpoch());
     }
+    if (filter.desk)
+        query.bindValue(QStringLiteral(":desk"), *filter.desk);
     query.bindValue(QStringLiteral(":limit"), filter.limit > 0 ? filter.limit : -1);
     if (!query.exec()) {
         fail(QStringLiteral("events"), query.lastError().text());
         return events;
     }
+    HistoryEvent event;
     while (query.next()) {
-        const auto kind = history::kindFromWord(query.value(4).toString());
-        const auto outcome = history::outcomeFromWord(query.value(5).toString());
-        if (!kind || !outcome)
-            continue;
-        HistoryEvent event;
-        event.id = query.value(0).toLongLong();
-        event.timeMs = query.value(1).toLongLong();
-        event.station = query.value(2).isNull() ? -1 : query.value(2).toInt();
-        event.description = query.value(3).toString();
-        event.kind = *kind;
-        event.outcome = *outcome;
-        event.durationSec = query.value(6).isNull() ? -1 : query.value(6).toInt();
-        event.caller = query.value(7).toString();
-        event.hasPicture[0] = query.value(8).toBool();
-        event.hasPicture[1] = query.value(9).toBool();
-        event.desk = query.value(10).toString();
-        events.append(event);
+        if (readEvent(query, &event))
+            events.append(event);
     }
     return events;
 }
@@ -380,6 +417,103 @@ QByteArray HistoryDatabase::picture(qint64 eventId, int slot)
         return {};
     }
     return query.next() ? query.value(0).toByteArray() : QByteArray();
+}
+
+QByteArray HistoryDatabase::picture(const QString& eventUuid, int slot)
+{
+    if (!isOpen())
+        return {};
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT jpeg FROM pictures WHERE slot = :slot"
+                                 " AND event_id = (SELECT id FROM events WHERE uuid = :uuid)"));
+    query.bindValue(QStringLiteral(":uuid"), eventUuid);
+    query.bindValue(QStringLiteral(":slot"), slot);
+    if (!query.exec()) {
+        fail(QStringLiteral("picture %1/%2").arg(eventUuid).arg(slot), query.lastError().text());
+        return {};
+    }
+    return query.next() ? query.value(0).toByteArray() : QByteArray();
+}
+
+HistoryBatch HistoryDatabase::undelivered(int maxEvents, qint64 maxBytes)
+{
+    HistoryBatch batch;
+    if (!isOpen())
+        return batch;
+    // Events in the order they happened, each with whatever of it the server lacks: the event
+    // (new or updated), its pictures, or both. Both halves of the union use a partial index.
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT ") + kEventColumns + QStringLiteral(
+        ", e.revision FROM events e WHERE e.id IN (SELECT id FROM events WHERE delivered < revision"
+        " UNION SELECT event_id FROM pictures WHERE delivered < revision) ORDER BY e.id LIMIT :limit"));
+    query.bindValue(QStringLiteral(":limit"), maxEvents);
+    QSqlQuery pictures(m_db);
+    pictures.setForwardOnly(true);
+    pictures.prepare(QStringLiteral("SELECT slot, jpeg, taken_ms, revision FROM pictures"
+                                    " WHERE event_id = :id AND delivered < revision ORDER BY slot"));
+    if (!query.exec()) {
+        fail(QStringLiteral("undelivered"), query.lastError().text());
+        return batch;
+    }
+    qint64 bytes = 0;
+    while (bytes < maxBytes && query.next()) {
+        HistoryBatch::Event e;
+        readEvent(query, &e.event);
+        // The words as stored: one this build does not know (a later one wrote it) goes as it is.
+        e.kind = query.value(4).toString();
+        e.outcome = query.value(5).toString();
+        e.revision = query.value(12).toInt();
+        batch.events.append(e);
+        pictures.bindValue(QStringLiteral(":id"), e.event.id);
+        if (!pictures.exec()) {
+            fail(QStringLiteral("undelivered"), pictures.lastError().text());
+            return {};
+        }
+        while (pictures.next()) {
+            HistoryBatch::Picture p{{e.event.id, pictures.value(0).toInt(), pictures.value(1).toByteArray(),
+                                     pictures.value(2).toLongLong()},
+                                    e.event.uuid, pictures.value(3).toInt()};
+            bytes += p.picture.jpeg.size();
+            batch.pictures.append(p);
+        }
+    }
+    return batch;
+}
+
+bool HistoryDatabase::markDelivered(const HistoryBatch& batch)
+{
+    if (!isOpen())
+        return fail(QStringLiteral("delivered"), QStringLiteral("not open"));
+    // max(): an older answer never takes back what a newer one marked.
+    QSqlQuery events(m_db);
+    events.prepare(QStringLiteral("UPDATE events SET delivered = max(delivered, :revision) WHERE id = :id"));
+    QSqlQuery pictures(m_db);
+    pictures.prepare(QStringLiteral(
+        "UPDATE pictures SET delivered = max(delivered, :revision) WHERE event_id = :id AND slot = :slot"));
+    // Not synced: a mark lost in a power cut only sends the batch again, which the server keeps once.
+    QString error;
+    if (!run(m_db, QStringLiteral("PRAGMA synchronous = NORMAL"), &error) || !m_db.transaction())
+        return fail(QStringLiteral("delivered"), error + m_db.lastError().text());
+    bool ok = true;
+    for (const HistoryBatch::Event& e : batch.events) {
+        events.bindValue(QStringLiteral(":revision"), e.revision);
+        events.bindValue(QStringLiteral(":id"), e.event.id);
+        ok = ok && events.exec();
+    }
+    for (const HistoryBatch::Picture& p : batch.pictures) {
+        pictures.bindValue(QStringLiteral(":revision"), p.revision);
+        pictures.bindValue(QStringLiteral(":id"), p.picture.eventId);
+        pictures.bindValue(QStringLiteral(":slot"), p.picture.slot);
+        ok = ok && pictures.exec();
+    }
+    if (!ok || !m_db.commit()) {
+        error = events.lastError().text() + pictures.lastError().text() + m_db.lastError().text();
+        m_db.rollback();
+    }
+    if (!run(m_db, QStringLiteral("PRAGMA synchronous = FULL"), &error) || !error.isEmpty())
+        return fail(QStringLiteral("delivered"), error);
+    return true;
 }
 
 int HistoryDatabase::missedSince(qint64 sinceMs)

@@ -5,15 +5,17 @@
 #include <QByteArray>
 #include <QList>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
 /// The history's SQLite database ("history.db", WAL mode, synchronous FULL),
-/// synchronous. Every call blocks on the disk: use it from one thread only
+/// synchronous; it also keeps what the history server still lacks (see
+/// undelivered()). Every call blocks on the disk: use it from one thread only
 /// (HistoryArchive's worker), the thread that called open().
 class HistoryDatabase
 {
 public:
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
 
     HistoryDatabase();
     ~HistoryDatabase();
@@ -38,6 +40,7 @@ public:
     void setLimits(const HistoryLimits& limits) { m_limits = limits; }
 
     // Each write is a transaction of its own, on disk when the call returns.
+    /// An event without a uuid is given one.
     bool add(const HistoryEvent& event);
     /// Replaces every field but the pictures of the stored event of the same id.
     bool update(const HistoryEvent& event);
@@ -49,8 +52,16 @@ public:
     QList<HistoryEvent> events(const HistoryFilter& filter);
     /// Empty when there is none.
     QByteArray picture(qint64 eventId, int slot);
+    QByteArray picture(const QString& eventUuid, int slot);
     /// Incoming calls with outcome missed that started after sinceMs.
     int missedSince(qint64 sinceMs);
+
+    /// What the history server lacks, oldest event first: at most maxEvents events, and no more
+    /// once their pictures pass maxBytes. Empty when the server has everything.
+    HistoryBatch undelivered(int maxEvents, qint64 maxBytes);
+    /// The server has committed batch: its revisions are the server's now. Whatever was
+    /// written since stays owed.
+    bool markDelivered(const HistoryBatch& batch);
 
     /// Whether applyLimits() would remove something, from what was written
     /// since it last ran (no disk access).
@@ -62,6 +73,12 @@ public:
     /// Bytes the database's pages hold: the file's size without its free
     /// pages, tables, indexes and SQLite's own structures included.
     qint64 usedBytes();
+
+    /// An event from the current row of query, whose columns are id, time_ms, station,
+    /// description, kind, outcome, duration_s, caller, whether slots 0 and 1 hold a picture,
+    /// desk and uuid. False for a kind or outcome word this build does not know (the other
+    /// fields are read all the same).
+    static bool readEvent(const QSqlQuery& query, HistoryEvent* event);
 
     /// The last failure, for the log.
     QString lastError() const { return m_lastError; }

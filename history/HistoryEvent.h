@@ -58,6 +58,9 @@ struct HistoryEvent
     QString caller;
     /// The desk (console) that recorded the event; empty in events from before desks had names.
     QString desk;
+    /// Unique across desks: a random UUID (text, without braces). The database gives one to an event
+    /// first stored without it; the history server knows the event by it.
+    QString uuid;
     /// Which of the two picture slots hold a picture (see HistoryPicture).
     bool hasPicture[2] = {false, false};
 
@@ -85,6 +88,39 @@ struct HistoryFilter
     std::optional<HistoryKind> kind;  ///< one kind
     std::optional<QDate> day;         ///< one local day
     int limit = 1000;                 ///< newest first, at most this many
+    std::optional<QString> desk = std::nullopt; ///< one desk's events ("" for those recorded without a name)
+};
+
+/// What a desk still owes the history server: events (whole, as stored) and pictures, oldest first,
+/// each with the revision stored (every update of an event or a picture counts it up).
+struct HistoryBatch
+{
+    struct Event
+    {
+        HistoryEvent event;
+        QString kind; ///< the stored words, which a later build may have written
+        QString outcome;
+        int revision = 0;
+    };
+    struct Picture
+    {
+        HistoryPicture picture;
+        QString eventUuid;
+        int revision = 0;
+    };
+    QList<Event> events;
+    QList<Picture> pictures;
+
+    bool isEmpty() const { return events.isEmpty() && pictures.isEmpty(); }
+};
+
+/// Whether the history server has the desk's history, as the desk last saw it.
+enum class HistoryServerState
+{
+    Off,        ///< no server is set: the history is this desk's alone
+    Connecting, ///< set, not yet reached
+    Reachable,  ///< the last connection or statement worked
+    OutOfReach, ///< unreachable or refusing; the desk keeps everything and tries again
 };
 
 /// Retention: the oldest events go first once either limit is passed.

@@ -92,6 +92,8 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const
             return history::kindText(e.kind);
         case OutcomeColumn:
             return history::outcomeText(e);
+        case DeskColumn:
+            return e.desk;
         default:
             return {};
         }
@@ -122,15 +124,17 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
         return {};
     switch (section) {
     case ThumbnailColumn:
-        return QStringLiteral("Picture");
+        return tr("Picture");
     case TimeColumn:
-        return QStringLiteral("Time");
+        return tr("Time");
     case StationColumn:
-        return QStringLiteral("Station");
+        return tr("Station");
     case KindColumn:
-        return QStringLiteral("Event");
+        return tr("Event");
     case OutcomeColumn:
-        return QStringLiteral("Outcome");
+        return tr("Outcome");
+    case DeskColumn:
+        return tr("Desk");
     default:
         return {};
     }

@@ -25,6 +25,7 @@ public:
         StationColumn,
         KindColumn,
         OutcomeColumn,
+        DeskColumn, ///< shown while the events are every desk's
         ColumnCount
     };
 

@@ -31,7 +31,6 @@
 
 namespace {
 
-const QString kNoImage = QStringLiteral("No image available");
 // Writes come in bursts (a call is added, its picture, its answer): one query for the burst.
 constexpr int kRefreshDelayMs = 300;
 
@@ -47,8 +46,10 @@ bool isCall(HistoryKind kind)
 class HistoryPictureLabel : public QLabel
 {
 public:
+    static QString noImageText() { return HistoryWindow::tr("No image available"); }
+
     explicit HistoryPictureLabel(QWidget* parent)
-        : QLabel(kNoImage, parent)
+        : QLabel(noImageText(), parent)
     {
         setAlignment(Qt::AlignCenter);
         setMinimumSize(160, 120);
@@ -81,7 +82,7 @@ private:
     {
         const QImage image = m_jpeg.isEmpty() ? QImage() : PictureDecoder::decode(m_jpeg, deviceSize());
         if (image.isNull()) {
-            setText(kNoImage);
+            setText(noImageText());
             return;
         }
         QPixmap pixmap = QPixmap::fromImage(image.scaled(deviceSize(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
@@ -116,7 +117,7 @@ HistoryWindow::HistoryWindow(HistoryArchive& archive, const ConfigRecord& record
     , m_refreshTimer(new QTimer(this))
 {
     setObjectName(QStringLiteral("historyWindow"));
-    setWindowTitle(QStringLiteral("History"));
+    setWindowTitle(tr("History"));
     resize(1060, 640);
 
     m_table = new QTableView(this);
@@ -163,8 +164,14 @@ HistoryWindow::HistoryWindow(HistoryArchive& archive, const ConfigRecord& record
     m_statusLabel->setObjectName(QStringLiteral("statusLabel"));
     m_statusLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    m_serverNote = new QLabel(tr("History server out of reach: showing this desk's events only."), this);
+    m_serverNote->setObjectName(QStringLiteral("serverNote"));
+    m_serverNote->setStyleSheet(QStringLiteral("QLabel { color: #a00000; font-weight: bold; }"));
+    m_serverNote->hide();
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(buildFilters());
+    layout->addWidget(m_serverNote);
     layout->addWidget(splitter, 1);
     layout->addWidget(m_statusLabel);
 
@@ -172,6 +179,14 @@ HistoryWindow::HistoryWindow(HistoryArchive& archive, const ConfigRecord& record
     m_refreshTimer->setInterval(kRefreshDelayMs);
     connect(m_refreshTimer, &QTimer::timeout, this, &HistoryWindow::refresh);
     connect(&m_archive, &HistoryArchive::changed, this, &HistoryWindow::scheduleRefresh);
+    // Gone: this desk's events at once; back: every desk's.
+    connect(&m_archive, &HistoryArchive::serverStateChanged, this, [this] {
+        if (isVisible()) {
+            m_refreshTimer->stop();
+            refresh();
+        }
+    });
+    m_table->setColumnHidden(HistoryModel::DeskColumn, true);
 
     updateStationNames();
     showPictures(HistoryEvent{});
@@ -187,18 +202,18 @@ QWidget* HistoryWindow::buildFilters()
 
     m_stationFilter = new QComboBox(bar);
     m_stationFilter->setObjectName(QStringLiteral("stationFilter"));
-    m_stationFilter->addItem(QStringLiteral("All"));
+    m_stationFilter->addItem(tr("All"));
     for (int i = 0; i < ConfigRecord::kStations; ++i)
         m_stationFilter->addItem(QString(), i);
-    m_stationFilter->addItem(QStringLiteral("No station"), -1);
+    m_stationFilter->addItem(tr("No station"), -1);
 
     m_kindFilter = new QComboBox(bar);
     m_kindFilter->setObjectName(QStringLiteral("kindFilter"));
-    m_kindFilter->addItem(QStringLiteral("All"));
+    m_kindFilter->addItem(tr("All"));
     for (HistoryKind kind : history::allKinds())
         m_kindFilter->addItem(history::kindText(kind), int(kind));
 
-    m_dayFilterOn = new QCheckBox(QStringLiteral("Day:"), bar);
+    m_dayFilterOn = new QCheckBox(tr("Day:"), bar);
     m_dayFilterOn->setObjectName(QStringLiteral("dayFilterOn"));
     m_dayFilter = new QDateEdit(QDate::currentDate(), bar);
     m_dayFilter->setObjectName(QStringLiteral("dayFilter"));
@@ -208,18 +223,27 @@ QWidget* HistoryWindow::buildFilters()
 
     m_countLabel = new QLabel(bar);
     m_countLabel->setObjectName(QStringLiteral("countLabel"));
-    m_exportButton = new QPushButton(QStringLiteral("Export..."), bar);
+    m_exportButton = new QPushButton(tr("Export..."), bar);
     m_exportButton->setObjectName(QStringLiteral("exportButton"));
     m_exportButton->setAutoDefault(false);
 
-    row->addWidget(new QLabel(QStringLiteral("Station:"), bar));
+    row->addWidget(new QLabel(tr("Station:"), bar));
     row->addWidget(m_stationFilter);
     row->addSpacing(12);
-    row->addWidget(new QLabel(QStringLiteral("Event:"), bar));
+    row->addWidget(new QLabel(tr("Event:"), bar));
     row->addWidget(m_kindFilter);
     row->addSpacing(12);
     row->addWidget(m_dayFilterOn);
     row->addWidget(m_dayFilter);
+    m_deskFilter = new QComboBox(bar);
+    m_deskFilter->setObjectName(QStringLiteral("deskFilter"));
+    m_deskFilter->addItem(tr("All"));
+    m_deskLabel = new QLabel(tr("Desk:"), bar);
+    m_deskLabel->hide();
+    m_deskFilter->hide();
+    row->addSpacing(12);
+    row->addWidget(m_deskLabel);
+    row->addWidget(m_deskFilter);
     row->addStretch(1);
     row->addWidget(m_countLabel);
     row->addSpacing(12);
@@ -231,6 +255,7 @@ QWidget* HistoryWindow::buildFilters()
     };
     connect(m_stationFilter, &QComboBox::currentIndexChanged, this, requery);
     connect(m_kindFilter, &QComboBox::currentIndexChanged, this, requery);
+    connect(m_deskFilter, &QComboBox::currentIndexChanged, this, requery);
     connect(m_dayFilter, &QDateEdit::dateChanged, this, requery);
     connect(m_dayFilterOn, &QCheckBox::toggled, this, [this, requery](bool on) {
         m_dayFilter->setEnabled(on);
@@ -244,7 +269,7 @@ void HistoryWindow::updateStationNames()
 {
     for (int i = 0; i < ConfigRecord::kStations; ++i) {
         const QString& description = m_record.description[i];
-        QString name = QStringLiteral("Station %1").arg(i + 1);
+        QString name = tr("Station %1").arg(i + 1);
         if (!description.isEmpty())
             name += QStringLiteral(" - ") + description;
         m_stationFilter->setItemText(i + 1, name);
@@ -260,6 +285,8 @@ HistoryFilter HistoryWindow::filter() const
         f.kind = HistoryKind(kind.toInt());
     if (m_dayFilterOn->isChecked())
         f.day = m_dayFilter->date();
+    if (const QVariant desk = m_deskFilter->currentData(); desk.isValid() && m_deskFilter->isVisibleTo(this))
+        f.desk = desk.toString();
     return f;
 }
 
@@ -318,6 +345,10 @@ void HistoryWindow::refresh()
 {
     const quint64 generation = ++m_queryGeneration;
     QPointer<HistoryWindow> self(this);
+    m_archive.queryDesks([self](const QStringList& desks) {
+        if (self)
+            self->showDesks(desks);
+    });
     m_archive.queryEvents(filter(), [self, generation](const QList<HistoryEvent>& events) {
         // An answer to an older filter is dropped: a newer query is on its way.
         if (self && generation == self->m_queryGeneration)
@@ -325,8 +356,25 @@ void HistoryWindow::refresh()
     });
 }
 
+void HistoryWindow::showDesks(const QStringList& desks)
+{
+    // Kept as chosen while the server is away; a desk that has gone from the server stays listed.
+    const QSignalBlocker quiet(m_deskFilter);
+    for (const QString& desk : desks) {
+        if (m_deskFilter->findData(desk) < 0)
+            m_deskFilter->addItem(desk.isEmpty() ? tr("(no name)") : desk, desk);
+    }
+}
+
 void HistoryWindow::showEvents(const QList<HistoryEvent>& events)
 {
+    // The archive's state is that of this answer: every desk's events, or this desk's alone.
+    const bool shared = m_archive.serverState() == HistoryServerState::Reachable;
+    m_table->setColumnHidden(HistoryModel::DeskColumn, !shared);
+    m_deskLabel->setVisible(shared);
+    m_deskFilter->setVisible(shared);
+    m_serverNote->setVisible(m_archive.serverState() == HistoryServerState::OutOfReach);
+
     const int scroll = m_table->verticalScrollBar()->value();
     const std::optional<qint64> selected = m_shownEvent ? std::optional<qint64>(m_shownEvent->id) : std::nullopt;
 
@@ -379,8 +427,8 @@ void HistoryWindow::showSelectedEvent()
 void HistoryWindow::showPictures(const HistoryEvent& event)
 {
     const bool call = isCall(event.kind) && event.id != 0;
-    m_captions[0]->setText(call ? QStringLiteral("At ring") : QStringLiteral("Picture"));
-    m_captions[1]->setText(QStringLiteral("At answer"));
+    m_captions[0]->setText(call ? tr("At ring") : tr("Picture"));
+    m_captions[1]->setText(tr("At answer"));
     const bool second = call && event.hasPicture[1];
     m_captions[1]->setVisible(second);
     m_pictures[1]->setVisible(second);
@@ -391,7 +439,7 @@ void HistoryWindow::showPictures(const HistoryEvent& event)
         if (!event.hasPicture[slot])
             continue;
         const qint64 id = event.id;
-        m_archive.queryPicture(id, slot, [self, id, slot](const QByteArray& jpeg) {
+        m_archive.queryPicture(event, slot, [self, id, slot](const QByteArray& jpeg) {
             // The operator may have moved on while the picture was read.
             if (self && self->m_shownEvent && self->m_shownEvent->id == id)
                 self->m_pictures[slot]->setJpeg(jpeg);
@@ -403,7 +451,7 @@ void HistoryWindow::chooseExportFolder()
 {
     if (isExporting())
         return;
-    const QString dir = QFileDialog::getExistingDirectory(this, QStringLiteral("Export"), m_lastExportDir);
+    const QString dir = QFileDialog::getExistingDirectory(this, tr("Export"), m_lastExportDir);
     if (dir.isEmpty())
         return;
     m_lastExportDir = dir;
@@ -434,7 +482,7 @@ void HistoryWindow::exportTo(const QString& dir)
                 continue;
             ++job->pending;
             const qint64 id = e.id;
-            m_archive.queryPicture(id, slot, [self, job, id, slot](const QByteArray& jpeg) {
+            m_archive.queryPicture(e, slot, [self, job, id, slot](const QByteArray& jpeg) {
                 if (self)
                     self->exportPictureArrived(job, id, slot, jpeg);
             });
@@ -456,7 +504,7 @@ void HistoryWindow::exportPictureArrived(const std::shared_ptr<ExportJob>& job, 
             job->exported.insert({eventId, slot});
         else if (job->error.isEmpty())
             job->error =
-                QStringLiteral("could not write %1 (%2)").arg(QDir::toNativeSeparators(path), file.errorString());
+                tr("could not write %1 (%2)").arg(QDir::toNativeSeparators(path), file.errorString());
     }
     if (job->pending == 0)
         finishExport(job);
@@ -470,14 +518,14 @@ void HistoryWindow::finishExport(const std::shared_ptr<ExportJob>& job)
         if (!csv.open(QIODevice::WriteOnly) || csv.write(history::exportCsv(job->events, job->exported).toUtf8()) < 0 ||
             !csv.commit())
             job->error =
-                QStringLiteral("could not write %1 (%2)").arg(QDir::toNativeSeparators(csvPath), csv.errorString());
+                tr("could not write %1 (%2)").arg(QDir::toNativeSeparators(csvPath), csv.errorString());
     }
     const bool ok = job->error.isEmpty();
-    const QString message = ok ? QStringLiteral("Exported %1 events and %2 pictures to %3")
+    const QString message = ok ? tr("Exported %1 events and %2 pictures to %3")
                                      .arg(job->events.size())
                                      .arg(job->exported.size())
                                      .arg(QDir::toNativeSeparators(job->dir))
-                               : QStringLiteral("Export failed: ") + job->error;
+                               : tr("Export failed: %1").arg(job->error);
     m_export.reset();
     m_exportButton->setEnabled(true);
     m_statusLabel->setText(message);

@@ -3,6 +3,7 @@
 #include "HistoryEvent.h"
 
 #include <QSize>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -22,7 +23,8 @@ class QTimer;
 struct ConfigRecord;
 
 /// The event history for the operator: the events newest first with their
-/// thumbnails, filters by station, kind and day, the pictures of the selected
+/// thumbnails, filters by station, kind and day (and desk, with a reachable
+/// history server, when the events are every desk's), the pictures of the selected
 /// event and an export to a folder. One instance, not modal; closing hides it.
 /// Everything it reads comes asynchronously from the archive. GUI thread only.
 class HistoryWindow : public QWidget
@@ -70,6 +72,7 @@ private:
     void updateStationNames();
     void scheduleRefresh();
     void refresh();
+    void showDesks(const QStringList& desks);
     void showEvents(const QList<HistoryEvent>& events);
     void showSelectedEvent();
     void showPictures(const HistoryEvent& event);
@@ -85,6 +88,9 @@ private:
     QComboBox* m_kindFilter = nullptr;
     QCheckBox* m_dayFilterOn = nullptr;
     QDateEdit* m_dayFilter = nullptr;
+    QLabel* m_deskLabel = nullptr;
+    QComboBox* m_deskFilter = nullptr; ///< shown while the events are every desk's
+    QLabel* m_serverNote = nullptr;    ///< shown while the history server is out of reach
     QLabel* m_countLabel = nullptr;
     QPushButton* m_exportButton = nullptr;
     QLabel* m_statusLabel = nullptr;

@@ -20,6 +20,19 @@ HistoryWiring::HistoryWiring(const ConfigRecord& record, SettingsStore& settings
         if (!ok || !error.isEmpty())
             m_log.write(QStringLiteral("history: ") + error);
     });
+    // One line when the server goes and one when it is back, whatever happens between.
+    connect(m_archive.get(), &HistoryArchive::serverStateChanged, this,
+            [this](HistoryServerState state, const QString& reason) {
+                if (state == HistoryServerState::OutOfReach) {
+                    m_serverLost = true;
+                    m_log.write(QStringLiteral("History server out of reach (%1): this desk keeps its events and "
+                                               "delivers them when the server is back")
+                                    .arg(reason));
+                } else if (state == HistoryServerState::Reachable && m_serverLost) {
+                    m_serverLost = false;
+                    m_log.write(QStringLiteral("History server back: delivering the events this desk kept"));
+                }
+            });
     connect(m_recorder.get(), &HistoryRecorder::missedCountChanged, this, [this](int count) {
         // A call missed while the operator has the history in view is seen already.
         if (count > 0 && m_window && m_window->isVisible()) {
@@ -35,6 +48,12 @@ HistoryWiring::~HistoryWiring()
     delete m_window.data();
 }
 
+void HistoryWiring::setDeskName(const QString& name)
+{
+    m_deskName = name;
+    m_recorder->setDeskName(name);
+}
+
 void HistoryWiring::openArchive()
 {
     bool ok = false;
@@ -46,6 +65,7 @@ void HistoryWiring::openArchive()
     if (ok && megabytes > 0)
         limits.maxBytes = megabytes * 1024 * 1024;
     m_archive->open(HistoryArchive::defaultDirectory(), limits);
+    m_archive->setServer(m_settings.value(kServerKey, QString()), m_deskName);
     m_recorder->loadMissedCount(m_settings.value(kSeenKey, QStringLiteral("0")).toLongLong());
 }
 

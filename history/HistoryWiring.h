@@ -28,6 +28,8 @@ public:
     static inline const QString kDaysKey = QStringLiteral("historyDays");
     static inline const QString kMegabytesKey = QStringLiteral("historyMaxMB");
     static inline const QString kSeenKey = QStringLiteral("historySeen");
+    /// The history server every desk of the site shares (libpq keywords); absent: none.
+    static inline const QString kServerKey = QStringLiteral("historyServer");
 
     /// Every reference must outlive the object.
     HistoryWiring(const ConfigRecord& record, SettingsStore& settings, Logger& log, QObject* parent = nullptr);
@@ -38,7 +40,10 @@ public:
     /// The history window while it is open.
     HistoryWindow* window() const { return m_window; }
 
-    /// Opens the database with the limits of the settings and counts the calls missed since the last look.
+    /// The name this desk's events are recorded with, here and on the history server.
+    void setDeskName(const QString& name);
+    /// Opens the database with the limits of the settings, shares it through the history server
+    /// the settings name, and counts the calls missed since the last look.
     void openArchive();
     /// Opens the history window (or brings it forward); the missed calls count from zero again.
     void openWindow();
@@ -56,4 +61,6 @@ private:
     std::unique_ptr<HistoryArchive> m_archive;
     std::unique_ptr<HistoryRecorder> m_recorder;
     QPointer<HistoryWindow> m_window;
+    QString m_deskName;
+    bool m_serverLost = false;
 };

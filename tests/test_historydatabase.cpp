@@ -17,6 +17,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QtTest>
 
 #include <csignal>
@@ -47,6 +48,7 @@ HistoryEvent makeEvent(qint64 timeMs, int station, HistoryKind kind, HistoryOutc
     e.description = station >= 0 ? u"Door %1"_s.arg(station) : QString();
     e.kind = kind;
     e.outcome = outcome;
+    e.uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     return e;
 }
 

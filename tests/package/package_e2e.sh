@@ -23,12 +23,13 @@ deb=$(ls "$work"/deb/qzconsole_*.deb)
 root=$work/root
 dpkg-deb -x "$deb" "$root"
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in linphone-cli qt6-qpa-plugins libqt6svg6 libqt6sql6-sqlite libqt6core6 libqt6widgets6; do
+for dep in linphone-cli qt6-qpa-plugins libqt6svg6 libqt6sql6-sqlite libqt6sql6-psql qt6-translations-l10n libqt6core6 libqt6widgets6; do
     [[ "$depends" == *"$dep"* ]] || fail "Depends lacks $dep: $depends"
 done
 desktop-file-validate "$root/usr/share/applications/qzconsole.desktop" \
     "$root/usr/share/qzconsole/qzconsole-autostart.desktop" || fail "desktop entries"
 [ -s "$root/usr/share/icons/hicolor/scalable/apps/qzconsole.svg" ] || fail "no icon"
+[ -s "$root/usr/share/qzconsole/history-server.sql" ] || fail "no history server schema"
 [ "$(readlink "$root/usr/bin/qzconsole")" = /opt/qzconsole/qzconsole ] || fail "no launcher in the PATH"
 prog=$root/opt/qzconsole
 [ "$("$prog/qzconsole" --version)" = "qzconsole $version" ] || fail "--version"

@@ -36,6 +36,10 @@ temporary directory, default limits, and a HistoryRecorder given every camera fr
 above real use: a lock event every 100 ms, cycling through the healthy stations, each with the
 station's latest frame as its picture. Added per run: events and pictures stored, the GUI thread's
 wall and CPU time per recorder call, the archive worker's CPU time, the database's size.
+With --history-server up the archive also delivers to a PostgreSQL server the benchmark starts (as the
+postgres account: needs root and postgresql-15), and after the runs 1,000 events with 640 x 480 pictures
+recorded without a server are delivered as a backlog, timed; with --history-server down its server
+refuses every connection (a closed port on 127.0.0.1). Implies --history.
 The summary at the end is a markdown table as in docs/performance.md.)";
 
 struct DeadKind
@@ -228,8 +232,11 @@ bool BenchOptions::parse(const QStringList& arguments, BenchOptions* options, QS
                                     QStringLiteral("WxH"));
     const QCommandLineOption history(QStringLiteral("history"),
                                      QStringLiteral("Record the event history under a lock event every 100 ms."));
+    const QCommandLineOption historyServer(QStringLiteral("history-server"),
+                                           QStringLiteral("With a history server: up or down (see above)."),
+                                           QStringLiteral("MODE"));
     parser.addOptions({help, duration, warmup, rssEarly, runs, iterations, first, httpPort, relayPort, callPort, cycle,
-                       window, history});
+                       window, history, historyServer});
     if (!parser.parse(arguments)) {
         *error = parser.errorText();
         return false;
@@ -267,7 +274,13 @@ bool BenchOptions::parse(const QStringList& arguments, BenchOptions* options, QS
         }
         result.windowSize = QSize(m.captured(1).toInt(), m.captured(2).toInt());
     }
-    result.history = parser.isSet(history);
+    result.history = parser.isSet(history) || parser.isSet(historyServer);
+    result.historyServer = parser.value(historyServer);
+    if (parser.isSet(historyServer) && result.historyServer != QStringLiteral("up")
+        && result.historyServer != QStringLiteral("down")) {
+        *error = QStringLiteral("--history-server needs up or down");
+        return false;
+    }
     if (!selectPlans(parser.isSet(runs) ? parser.value(runs) : QStringLiteral("quick"), &result.runs, error))
         return false;
     *options = result;

@@ -46,6 +46,11 @@ struct BenchOptions
     QSize windowSize{1280, 800};
     /// Records the event history beside polling, under a synthetic load (HistoryLoad).
     bool history = false;
+    /// With the history: "up", a PostgreSQL server of the benchmark's own as history server (and the backlog
+    /// figure); "down", a history server that refuses every connection; empty: none.
+    QString historyServer;
+    /// The history server's connection (libpq keywords), once main() has one; not an option.
+    QString historyConnection;
     QList<RunPlan> runs;
 
     /// Every plan, in the order they run: a, b, the one-dead plans, the four-dead plans, mixed4.

@@ -1,20 +1,25 @@
 #include "HistoryLoad.h"
 
 #include "ConsoleRig.h"
+#include "HistoryDatabase.h"
 #include "ProcessStats.h"
 #include "SnapshotPoller.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <ctime>
+#include <memory>
 
 #include <sys/resource.h>
 
 namespace {
 
 constexpr int kOpenTimeoutMs = 10000;
+/// How long the server may take to catch up after the run.
+constexpr int kCatchUpTimeoutMs = 60000;
 /// More events than any run records: the query must see them all.
 constexpr int kQueryLimit = 10000000;
 
@@ -64,6 +69,13 @@ HistoryLoad::HistoryLoad(ConsoleRig& rig, const QList<int>& stations)
     QObject::connect(&m_timer, &QTimer::timeout, &m_recorder, [this]() { recordEvent(); });
 }
 
+void HistoryLoad::setServer(const QString& connection, const QString& mode, const QString& desk)
+{
+    m_serverConnection = connection;
+    m_serverMode = mode;
+    m_desk = desk;
+}
+
 bool HistoryLoad::open(const QString& dir, QString* error)
 {
     m_dir = dir;
@@ -82,7 +94,33 @@ bool HistoryLoad::open(const QString& dir, QString* error)
     loop.exec();
     if (!answered)
         *error = QStringLiteral("history database: no answer to open within %1 ms").arg(kOpenTimeoutMs);
+    m_recorder.setDeskName(m_desk);
+    m_archive.setServer(m_serverConnection, m_desk);
     return ok;
+}
+
+qint64 HistoryLoad::serverEvents(qint64 expected)
+{
+    // Asked again until the server holds them all (or the time is up): the courier delivers in batches.
+    HistoryFilter mine;
+    mine.desk = m_desk;
+    mine.limit = kQueryLimit;
+    auto count = std::make_shared<qint64>(-1);
+    QElapsedTimer waited;
+    waited.start();
+    while (*count < expected && waited.elapsed() < kCatchUpTimeoutMs) {
+        QEventLoop loop;
+        QPointer<QEventLoop> waiting(&loop);
+        m_archive.queryEvents(mine, [this, count, expected, waiting](const QList<HistoryEvent>& events) {
+            if (m_archive.serverState() == HistoryServerState::Reachable)
+                *count = events.size();
+            if (waiting)
+                QTimer::singleShot(*count < expected ? 200 : 0, waiting, &QEventLoop::quit);
+        });
+        QTimer::singleShot(kCatchUpTimeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return *count;
 }
 
 void HistoryLoad::start()
@@ -144,13 +182,18 @@ HistoryFigures HistoryLoad::finish()
 
     HistoryFilter all;
     all.limit = kQueryLimit;
-    m_archive.queryEvents(all, [&f](const QList<HistoryEvent>& events) {
+    // Read here, beside the archive's own connection: with a server the archive's queries read the server.
+    HistoryDatabase local;
+    if (local.open(m_dir)) {
+        const QList<HistoryEvent> events = local.events(all);
         f.storedEvents = events.size();
         for (const HistoryEvent& e : events)
             f.storedPictures += int(e.hasPicture[0]) + int(e.hasPicture[1]);
-    });
-    // flush() returns after the query's answer has been called.
-    m_archive.flush();
+    }
+    local.close();
+    f.server = m_serverMode;
+    if (m_serverMode == QStringLiteral("up"))
+        f.serverEvents = serverEvents(f.storedEvents);
     const QString db = m_dir + QStringLiteral("/history.db");
     f.databaseBytes = fileSize(db);
     f.walBytes = fileSize(db + QStringLiteral("-wal"));

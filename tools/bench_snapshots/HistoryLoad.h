@@ -28,20 +28,28 @@ public:
     /// argument (the camera port) is no longer read: the poller names each frame's station.
     HistoryLoad(ConsoleRig& rig, const QList<int>& stations);
 
+    /// With a history server (connection: libpq keywords; mode "up" or "down", as the figures say),
+    /// as desk; before open().
+    void setServer(const QString& connection, const QString& mode, const QString& desk);
     /// Opens the database in dir with the default limits and waits for the answer.
     bool open(const QString& dir, QString* error);
     void start();
     void stop();
-    /// Waits for every write, then reads back what the database holds. After stop();
-    /// the worker's CPU time is counted from start() to the end of the writes.
+    /// Waits for every write, then reads back what the database holds (and, with a server up,
+    /// what the server holds once it has caught up). After stop(); the worker's CPU time is
+    /// counted from start() to the end of the writes.
     HistoryFigures finish();
 
 private:
     void recordEvent();
+    qint64 serverEvents(qint64 expected);
     void frameReceived(int station, const QByteArray& jpeg);
 
     QList<int> m_stations;
     QString m_dir;
+    QString m_serverConnection;
+    QString m_serverMode;
+    QString m_desk;
     HistoryArchive m_archive;
     HistoryRecorder m_recorder;
     QTimer m_timer;

@@ -10,6 +10,8 @@ constexpr double kTargetRate = 1.9;
 constexpr double kTargetLateP99Ms = 20.0;
 /// The GUI thread's time per recorded event, p99 and max.
 constexpr double kTargetEventUs = 5000.0;
+/// Delivery of a backlog to the history server on loopback, events per second.
+constexpr double kTargetBacklogRate = 100.0;
 /// Growth between the two memory figures still taken as noise.
 constexpr double kRssNoiseMiB = 2.0;
 
@@ -96,6 +98,15 @@ bool eventTimeMet(const HistoryFigures& h)
     return h.events > 0 && h.eventWall.p99Us <= kTargetEventUs && h.eventWall.maxUs <= kTargetEventUs;
 }
 
+QString serverText(const HistoryFigures& h)
+{
+    if (h.server.isEmpty())
+        return QStringLiteral("none");
+    if (h.server == QStringLiteral("down"))
+        return QStringLiteral("down (refused)");
+    return QStringLiteral("up, %1 events there").arg(h.serverEvents);
+}
+
 QStringList historyRows(const HistoryFigures& h)
 {
     QStringList out;
@@ -121,6 +132,11 @@ QStringList historyRows(const HistoryFigures& h)
     out << QStringLiteral("| history: worker thread CPU per event | %1 (%2 ms in all) | | |")
                .arg(workerCpuPerEvent(h), fixed(double(h.workerCpuUs) / 1000.0, 0));
     out << QStringLiteral("| history: database file | %1 | | |").arg(databaseSize(h));
+    if (h.server == QStringLiteral("up"))
+        out << QStringLiteral("| history: server | %1 | every event | %2 |")
+                   .arg(serverText(h), verdict(h.serverEvents == h.storedEvents));
+    else if (!h.server.isEmpty())
+        out << QStringLiteral("| history: server | %1 | | |").arg(serverText(h));
     return out;
 }
 
@@ -252,15 +268,15 @@ QString historySummary(const QList<RunResult>& results)
     QStringList out;
     out << QStringLiteral("| Run | Events given / stored (pictures) | GUI thread per event, wall p50 / p99 / max "
                           "| GUI thread per event, CPU p50 / p99 / max | Events switched out (waited / preempted) "
-                          "| GUI thread per frame, wall p99 | Worker CPU per event | Database |");
-    out << QStringLiteral("|---|---:|---:|---:|---:|---:|---:|---:|");
+                          "| GUI thread per frame, wall p99 | Worker CPU per event | Database | History server |");
+    out << QStringLiteral("|---|---:|---:|---:|---:|---:|---:|---:|---|");
     for (const RunResult& r : results) {
         const HistoryFigures& h = r.history;
         if (!h.on) {
-            out << QStringLiteral("| %1) %2 | failed: %3 | | | | | | |").arg(r.plan.name, r.plan.title, r.error);
+            out << QStringLiteral("| %1) %2 | failed: %3 | | | | | | | |").arg(r.plan.name, r.plan.title, r.error);
             continue;
         }
-        out << QStringLiteral("| %1) %2 | %3 / %4 (%5) | %6 | %7 | %8 / %9 | %10 ms | %11 | %12 |")
+        out << QStringLiteral("| %1) %2 | %3 / %4 (%5) | %6 | %7 | %8 / %9 | %10 ms | %11 | %12 | %13 |")
                    .arg(r.plan.name, r.plan.title)
                    .arg(h.events)
                    .arg(h.storedEvents)
@@ -268,8 +284,25 @@ QString historySummary(const QList<RunResult>& results)
                    .arg(spreadMs(h.eventWall), spreadMs(h.eventCpu))
                    .arg(h.switchedEvents.waited)
                    .arg(h.switchedEvents.preempted)
-                   .arg(fixed(h.frameWall.p99Us / 1000.0, 3), workerCpuPerEvent(h), databaseSize(h));
+                   .arg(fixed(h.frameWall.p99Us / 1000.0, 3), workerCpuPerEvent(h), databaseSize(h), serverText(h));
     }
+    return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
+}
+
+QString backlogSummary(const BacklogFigures& b)
+{
+    const double rate = b.seconds > 0 ? double(b.onServer) / b.seconds : 0;
+    QStringList out;
+    out << QStringLiteral("| Backlog | Pictures | Delivered | Last commit (caught up) | Events/s | Target |");
+    out << QStringLiteral("|---|---:|---:|---:|---:|---|");
+    out << QStringLiteral("| %1 events, a 640 x 480 picture each | %2 MiB | %3 | %4 s (%5 s) | %6 | >= %7: %8 |")
+               .arg(b.events)
+               .arg(fixed(double(b.pictureBytes) / (1024.0 * 1024.0), 1))
+               .arg(b.onServer)
+               .arg(fixed(b.seconds, 2), fixed(b.caughtUpSeconds, 2), fixed(rate, 0), fixed(kTargetBacklogRate, 0),
+                    verdict(b.ok && rate >= kTargetBacklogRate));
+    if (!b.error.isEmpty())
+        out << QString() << QStringLiteral("Failed: ") + b.error;
     return out.join(QLatin1Char('\n')) + QLatin1Char('\n');
 }
 

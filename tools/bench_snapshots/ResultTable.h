@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HistoryBacklog.h"
 #include "RunResult.h"
 
 #include <QList>
@@ -17,5 +18,7 @@ QString summary(const QList<RunResult>& results);
 
 /// One line per run with what recording the event history cost (runs with --history).
 QString historySummary(const QList<RunResult>& results);
+/// The delivery of a backlog to the history server (--history-server up).
+QString backlogSummary(const BacklogFigures& backlog);
 
 } // namespace ResultTable

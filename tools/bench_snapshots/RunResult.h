@@ -70,6 +70,10 @@ struct HistoryFigures
     qint64 workerCpuUs = -1;
     qint64 databaseBytes = 0;
     qint64 walBytes = 0;
+    /// "up" or "down" with a history server (BenchOptions::historyServer), empty without.
+    QString server;
+    /// The run's events the server held at the end (up; -1: not asked).
+    qint64 serverEvents = -1;
 };
 
 /// Everything one run measured.

@@ -11,6 +11,7 @@
 #include "SnapshotClient.h"
 #include "SnapshotPoller.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -265,6 +266,9 @@ void SnapshotBench::poll(const QString& logDir, StationSimulator& simulator, Run
                 healthy.append(i);
         }
         history.emplace(rig, healthy);
+        // A desk of its own per run: the run's events on the server are those of its desk.
+        history->setServer(m_options.historyConnection, m_options.historyServer,
+                           QStringLiteral("bench %1").arg(QDateTime::currentMSecsSinceEpoch()));
         if (!history->open(QDir(logDir).filePath(QStringLiteral("history")), &result->error))
             return;
     }

@@ -1,12 +1,14 @@
 // qz-bench-snapshots: the console's snapshot path against 16 simulated stations; see --help.
 
 #include "BenchOptions.h"
+#include "HistoryBacklog.h"
 #include "ResultTable.h"
 #include "SnapshotBench.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QSysInfo>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <thread>
@@ -49,6 +51,17 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // Before the runs: every run's archive delivers to it.
+    BenchHistoryServer historyServer;
+    QTemporaryDir scratch;
+    if (!options.historyServer.isEmpty()) {
+        if (!historyServer.start(options.historyServer, scratch.path(), &error)) {
+            std::fprintf(stderr, "qz-bench-snapshots: history server: %s\n", error.toLocal8Bit().constData());
+            return 1;
+        }
+        options.historyConnection = historyServer.connection();
+    }
+
     print(QStringLiteral("# Snapshot benchmark, %1\n\n%2 s per run (counted after %3 s), window %4x%5, %6 hardware "
                          "threads, %7, Qt %8, history %9\n\n")
               .arg(QDateTime::currentDateTime().toString(Qt::ISODate))
@@ -58,7 +71,11 @@ int main(int argc, char* argv[])
               .arg(options.windowSize.height())
               .arg(std::thread::hardware_concurrency())
               .arg(QSysInfo::prettyProductName(), QString::fromLatin1(qVersion()),
-                   options.history ? QStringLiteral("recorded") : QStringLiteral("off")));
+                   options.history ? QStringLiteral("recorded") + (options.historyServer.isEmpty()
+                                                                      ? QString()
+                                                                      : QStringLiteral(", history server ")
+                                                                            + options.historyServer)
+                                   : QStringLiteral("off")));
 
     SnapshotBench bench(options);
     QList<RunResult> results;
@@ -72,5 +89,12 @@ int main(int argc, char* argv[])
     print(QStringLiteral("### Summary\n\n") + ResultTable::summary(results));
     if (options.history)
         print(QStringLiteral("\n### History\n\n") + ResultTable::historySummary(results));
+    if (options.historyServer == QStringLiteral("up")) {
+        print(QStringLiteral("\n### History server backlog\n\nDelivering ...\n\n"));
+        const BacklogFigures backlog =
+            measureBacklog(scratch.filePath(QStringLiteral("backlog")), options.historyConnection, 1000);
+        print(ResultTable::backlogSummary(backlog));
+        allOk = allOk && backlog.ok;
+    }
     return allOk ? 0 : 2;
 }
