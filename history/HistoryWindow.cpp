@@ -451,11 +451,19 @@ void HistoryWindow::chooseExportFolder()
 {
     if (isExporting())
         return;
-    const QString dir = QFileDialog::getExistingDirectory(this, tr("Export"), m_lastExportDir);
-    if (dir.isEmpty())
-        return;
-    m_lastExportDir = dir;
-    exportTo(dir);
+    // Window-modal without a loop of its own: cameras and calls go on while the operator picks a folder.
+    auto* chooser = new QFileDialog(this, tr("Export"), m_lastExportDir);
+    chooser->setObjectName(QStringLiteral("exportFolderChooser"));
+    chooser->setFileMode(QFileDialog::Directory);
+    chooser->setOption(QFileDialog::ShowDirsOnly);
+    chooser->setAttribute(Qt::WA_DeleteOnClose);
+    connect(chooser, &QFileDialog::fileSelected, this, [this](const QString& dir) {
+        if (dir.isEmpty())
+            return;
+        m_lastExportDir = dir;
+        exportTo(dir);
+    });
+    chooser->open();
 }
 
 void HistoryWindow::exportTo(const QString& dir)

@@ -16,6 +16,8 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -229,7 +231,12 @@ private slots:
     {
         QTemporaryDir out;
         QSignalSpy finished(m_window.get(), &HistoryWindow::exportFinished);
-        m_window->exportTo(out.path());
+        // The button opens the folder chooser without a loop of its own; the chosen folder gets the export.
+        QTest::mouseClick(m_window->findChild<QPushButton*>(u"exportButton"_s), Qt::LeftButton);
+        auto* chooser = m_window->findChild<QFileDialog*>(u"exportFolderChooser"_s);
+        QVERIFY(chooser && chooser->isVisible() && finished.isEmpty());
+        chooser->selectFile(out.path());
+        static_cast<QDialog*>(chooser)->accept();
         QTRY_COMPARE(finished.count(), 1);
         QVERIFY2(finished.first().first().toBool(), qPrintable(finished.first().last().toString()));
         QFile csv(out.filePath(u"history.csv"_s));
